@@ -1,0 +1,138 @@
+// A child program for the tests and the benchmark. It carries out its
+// arguments in order, each one step:
+//   out:HEX  err:HEX     write the bytes given in hex to standard output / error
+//   outs:TEXT errs:TEXT  write TEXT as it stands
+//   text:BYTES           write CRLF text lines (some GBK), BYTES in all
+//   mixed:SEED:MAX       write the hostile raw stream of SEED in random pieces
+//   gbk:SEED:MAX         the same with a stream a GBK box keeps byte for byte
+//   sleep:MS             wait
+//   stdin                read standard input to its end, then write "stdin:N\r\n"
+//   spawn:ARGS           start another cmdchild with ARGS (blank-separated),
+//                        inheriting the handles, and do not wait for it
+//   flood:MS             write lines for MS milliseconds, or until a write fails
+//   touch:PATH           create an empty file (a marker the tests look for)
+//   hang                 wait for ever
+//   exit:CODE            end with CODE
+// A failed write ends the program with code 3.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "streams.h"
+
+namespace {
+
+void writeAll(DWORD stream, const char* bytes, size_t count)
+{
+    const HANDLE handle = GetStdHandle(stream);
+    while (count > 0) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(count), &written, nullptr) || written == 0) ExitProcess(3);
+        bytes += written;
+        count -= written;
+    }
+}
+
+void writeAll(DWORD stream, const std::string& bytes) { writeAll(stream, bytes.data(), bytes.size()); }
+
+std::string fromHex(const char* hex)
+{
+    std::string bytes;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
+        char pair[3] = {hex[i], hex[i + 1], 0};
+        bytes += static_cast<char>(std::strtoul(pair, nullptr, 16));
+    }
+    return bytes;
+}
+
+// Writes the stream in pieces of random size with short random pauses, so
+// that reads split it at varied places.
+void writeInPieces(const std::string& stream, uint64_t seed)
+{
+    StreamRandom random(seed ^ 0xABCDEFull);
+    size_t at = 0;
+    while (at < stream.size()) {
+        const size_t piece = 1 + random.below(random.below(8) == 0 ? 5000 : 700);
+        const size_t count = piece < stream.size() - at ? piece : stream.size() - at;
+        writeAll(STD_OUTPUT_HANDLE, stream.data() + at, count);
+        at += count;
+        if (random.below(16) == 0) Sleep(static_cast<DWORD>(random.below(20)));
+    }
+}
+
+void readStandardInput()
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    unsigned long total = 0;
+    char buffer[512];
+    DWORD got = 0;
+    while (input && input != INVALID_HANDLE_VALUE && ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got)
+        total += got;
+    writeAll(STD_OUTPUT_HANDLE, "stdin:" + std::to_string(total) + "\r\n");
+}
+
+void spawnGrandchild(const char* args)
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = std::string("\"") + self + "\" " + args;
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+}
+
+void flood(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    const std::string line(78, 'f');
+    while (GetTickCount() - start < milliseconds) writeAll(STD_OUTPUT_HANDLE, line + "\r\n");
+}
+
+const char* after(const char* arg, const char* name)
+{
+    const size_t length = std::strlen(name);
+    return std::strncmp(arg, name, length) == 0 ? arg + length : nullptr;
+}
+
+void runStep(const char* arg)
+{
+    const char* value = nullptr;
+    if ((value = after(arg, "out:"))) writeAll(STD_OUTPUT_HANDLE, fromHex(value));
+    else if ((value = after(arg, "err:"))) writeAll(STD_ERROR_HANDLE, fromHex(value));
+    else if ((value = after(arg, "outs:"))) writeAll(STD_OUTPUT_HANDLE, value, std::strlen(value));
+    else if ((value = after(arg, "errs:"))) writeAll(STD_ERROR_HANDLE, value, std::strlen(value));
+    else if ((value = after(arg, "text:"))) writeAll(STD_OUTPUT_HANDLE, textLinesStream(std::strtoul(value, nullptr, 10)));
+    else if ((value = after(arg, "mixed:")) || (value = after(arg, "gbk:"))) {
+        char* rest = nullptr;
+        const uint64_t seed = std::strtoull(value, &rest, 10);
+        const size_t maxSize = std::strtoul(rest + 1, nullptr, 10);
+        const StreamKind kind = arg[0] == 'm' ? StreamKind::Raw : StreamKind::Gbk;
+        writeInPieces(mixedStream(seed, maxSize, kind), seed);
+    }
+    else if ((value = after(arg, "sleep:"))) Sleep(std::strtoul(value, nullptr, 10));
+    else if (std::strcmp(arg, "stdin") == 0) readStandardInput();
+    else if ((value = after(arg, "spawn:"))) spawnGrandchild(value);
+    else if ((value = after(arg, "flood:"))) flood(std::strtoul(value, nullptr, 10));
+    else if ((value = after(arg, "touch:"))) {
+        const HANDLE file = CreateFileA(value, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    else if (std::strcmp(arg, "hang") == 0) Sleep(INFINITE);
+    else if ((value = after(arg, "exit:"))) ExitProcess(static_cast<UINT>(std::strtoul(value, nullptr, 0)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) runStep(argv[i]);
+    return 0;
+}
