@@ -10,6 +10,7 @@
 //   spawn:ARGS           start another cmdchild with ARGS (blank-separated),
 //                        inheriting the handles, and do not wait for it
 //   flood:MS             write lines for MS milliseconds, or until a write fails
+//   stamps:N:MS          write N lines "stamp <performance counter>", one every MS ms
 //   touch:PATH           create an empty file (a marker the tests look for)
 //   hang                 wait for ever
 //   exit:CODE            end with CODE
@@ -96,6 +97,16 @@ void flood(DWORD milliseconds)
     while (GetTickCount() - start < milliseconds) writeAll(STD_OUTPUT_HANDLE, line + "\r\n");
 }
 
+void writeStamps(unsigned count, DWORD intervalMs)
+{
+    for (unsigned i = 0; i < count; ++i) {
+        Sleep(intervalMs);
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        writeAll(STD_OUTPUT_HANDLE, "stamp " + std::to_string(now.QuadPart) + "\r\n");
+    }
+}
+
 const char* after(const char* arg, const char* name)
 {
     const size_t length = std::strlen(name);
@@ -121,6 +132,11 @@ void runStep(const char* arg)
     else if (std::strcmp(arg, "stdin") == 0) readStandardInput();
     else if ((value = after(arg, "spawn:"))) spawnGrandchild(value);
     else if ((value = after(arg, "flood:"))) flood(std::strtoul(value, nullptr, 10));
+    else if ((value = after(arg, "stamps:"))) {
+        char* rest = nullptr;
+        const unsigned long count = std::strtoul(value, &rest, 10);
+        writeStamps(count, std::strtoul(rest + 1, nullptr, 10));
+    }
     else if ((value = after(arg, "touch:"))) {
         const HANDLE file = CreateFileA(value, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
