@@ -12,6 +12,7 @@
 //   flood:MS             write lines for MS milliseconds, or until a write fails
 //   stamps:N:MS          write N lines "stamp <performance counter>", one every MS ms
 //   touch:PATH           create an empty file (a marker the tests look for)
+//   tally:PATH           add one line to the file PATH (counts the children run)
 //   hang                 wait for ever
 //   exit:CODE            end with CODE
 // A failed write ends the program with code 3.
@@ -140,6 +141,15 @@ void runStep(const char* arg)
     else if ((value = after(arg, "touch:"))) {
         const HANDLE file = CreateFileA(value, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    else if ((value = after(arg, "tally:"))) {
+        const HANDLE file = CreateFileA(value, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            WriteFile(file, "ran\r\n", 5, &written, nullptr);
+            CloseHandle(file);
+        }
     }
     else if (std::strcmp(arg, "hang") == 0) Sleep(INFINITE);
     else if ((value = after(arg, "exit:"))) ExitProcess(static_cast<UINT>(std::strtoul(value, nullptr, 0)));
