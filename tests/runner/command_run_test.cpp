@@ -71,6 +71,25 @@ TEST_F(CommandRun, ListsTheRootFolderByDefault)
     EXPECT_EQ(state().exitCode, 0u);
 }
 
+TEST_F(CommandRun, ShowsTheInterpretersMessagesAndDoesNotWaitForTheKeyboard)
+{
+    // The child has no standard input: a command that waits for a key or a
+    // line gets none and ends. An unknown command's message comes on stderr.
+    const struct {
+        const char* command;
+        bool printsSomething;
+    } cases[] = {
+        {"pause", true},
+        {"set /p answer=", false},
+        {"no-such-command-here", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        run(c.command, 5000);
+        EXPECT_EQ(!shell.outputText.empty(), c.printsSomething) << shell.outputText;
+    }
+}
+
 TEST_F(CommandRun, ShowsOutputOfManyReadsWholeAndInOrder)
 {
     const size_t size = 300000;
