@@ -49,6 +49,7 @@ TEST_F(CommandRun, ShowsExactlyWhatTheCommandWrote)
          "ABCD"},
         {"GBK pair split across two reads", childCommand("out:41D6 sleep:150 out:D042"), "A\xD6\xD0" "B"},
         {"trail byte 0x5C", childCommand("out:815C5C sleep:50 out:81 sleep:150 out:5C"), "\x81\x5C\x5C\x81\x5C"},
+        {"lone lead byte at the end", childCommand("out:41D6"), "A\xD6"},
         {"no standard input to wait on", childCommand("stdin"), "stdin:0\r\n"},
     };
     for (const auto& c : cases) {
@@ -88,6 +89,21 @@ TEST_F(CommandRun, ShowsTheInterpretersMessagesAndDoesNotWaitForTheKeyboard)
         run(c.command, 5000);
         EXPECT_EQ(!shell.outputText.empty(), c.printsSomething) << shell.outputText;
     }
+}
+
+TEST_F(CommandRun, ShowsOutputWhileTheChildStillRuns)
+{
+    const DWORD started = GetTickCount();
+    DWORD shownAfter = 0;
+    shell.onPendingEvents = [&] {
+        if (shell.outputText != "live") return;
+        shownAfter = GetTickCount() - started;
+        shell.gone = true;
+    };
+    run(childCommand("outs:live sleep:3000"));
+    shell.onPendingEvents = nullptr;
+    ASSERT_NE(shownAfter, 0u) << "the output was not shown during the run";
+    EXPECT_LT(shownAfter, 1500u);
 }
 
 TEST_F(CommandRun, ShowsOutputOfManyReadsWholeAndInOrder)

@@ -86,12 +86,12 @@ std::string childCommand(const std::string& steps) { return childProgram() + " "
 bool piecesKeepGbkPairsWhole(const std::vector<std::string>& pieces)
 {
     bool pairOpen = false;
-    for (const std::string& piece : pieces) {
-        for (const char c : piece) {
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (pairOpen) return false;  // the piece before ended on a lead byte
+        for (const char c : pieces[i]) {
             const unsigned char byte = static_cast<unsigned char>(c);
             pairOpen = !pairOpen && byte >= 0x81 && byte <= 0xFE;
         }
-        if (pairOpen) return false;
     }
     return true;
 }

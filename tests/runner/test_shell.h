@@ -72,8 +72,9 @@ std::string childProgram();
 // A command line that runs the child program with `steps`.
 std::string childCommand(const std::string& steps);
 
-// True when every piece ends on a GBK character boundary of the whole stream
-// the pieces make up (a lead byte 0x81-0xFE takes the next byte with it).
+// True when every piece but the last ends on a GBK character boundary of the
+// stream the pieces make up (a lead byte 0x81-0xFE takes the next byte with
+// it); the stream itself may end on a lone lead byte.
 bool piecesKeepGbkPairsWhole(const std::vector<std::string>& pieces);
 
 // The number of handles open in this process, found by asking about every
