@@ -188,10 +188,24 @@ void recomputeFrame(HWND window)
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
+// The height of one ideograph of `font`. The internal leading that some
+// fonts keep above their characters (room for accents) is not part of it, so
+// a 19-pixel font gives 19 whichever face the system finds for the name.
+int ideographHeight(HFONT font)
+{
+    const WindowDc screen(nullptr);
+    const SelectedObject selected(screen.get(), font);
+    SIZE size{};
+    GetTextExtentPoint32A(screen.get(), kWideIdeograph, static_cast<int>(sizeof kWideIdeograph - 1), &size);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(screen.get(), &metrics);
+    return size.cy - metrics.tmInternalLeading;
+}
+
 // A single-line box is at least one ideograph of its font high, plus its edges.
 void applyMinimumHeight(HWND box, HFONT font)
 {
-    const int needed = textHeight(font, kWideIdeograph) + 2 * GetSystemMetrics(SM_CYEDGE);
+    const int needed = ideographHeight(font) + 2 * GetSystemMetrics(SM_CYEDGE);
     RECT outer;
     GetWindowRect(box, &outer);
     if (outer.bottom - outer.top < needed) {
@@ -437,6 +451,17 @@ void scrollToFirstLine(HWND box)
     if (firstVisible > 0) SendMessageA(box, EM_LINESCROLL, 0, -firstVisible);
 }
 
+// The caret position after the box's last character, in the box's own
+// units. Asked of the last line, so that it costs the same however much text
+// the box holds (the window text length converts the whole text).
+WPARAM endOfText(HWND box)
+{
+    const LRESULT lastLine = SendMessageA(box, EM_GETLINECOUNT, 0, 0) - 1;
+    const LRESULT lastLineStart = SendMessageA(box, EM_LINEINDEX, static_cast<WPARAM>(lastLine), 0);
+    const LRESULT lastLineLength = SendMessageA(box, EM_LINELENGTH, static_cast<WPARAM>(lastLineStart), 0);
+    return static_cast<WPARAM>(lastLineStart + lastLineLength);
+}
+
 }  // namespace
 
 MainWindow& mainWindow() { return programMainWindow; }
@@ -489,7 +514,7 @@ void appendOutputText(const char* text, size_t length)
     const HWND box = programMainWindow.outputBox;
     if (!box || length == 0) return;
     SendMessageA(box, WM_SETREDRAW, FALSE, 0);
-    const WPARAM end = static_cast<WPARAM>(GetWindowTextLengthA(box));
+    const WPARAM end = endOfText(box);
     SendMessageA(box, EM_SETSEL, end, static_cast<LPARAM>(end));
     // No undo record: the output is not the user's edit.
     SendMessageA(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
