@@ -32,10 +32,12 @@ def terminal(size):
     px = lambda v: int(round(v * s))
     image = blank(size)
     fill(image, px(1), px(3), px(31), px(29), FRAME)
-    fill(image, px(2), px(4), px(30), px(9), TITLE)
+    # At least one pixel of frame shows above the title bar at every size.
+    title_bottom = px(9) if size > 16 else 5
+    fill(image, px(2), max(px(4), px(3) + 1), px(30), title_bottom, TITLE)
     dot = max(1, px(2))
     fill(image, px(26), px(5.5), px(26) + dot, px(5.5) + dot, TITLE_DOT)
-    fill(image, px(2), px(9) + (1 if size > 16 else 0), px(30), px(28), SCREEN)
+    fill(image, px(2), title_bottom + 1, px(30), px(28), SCREEN)
 
     # The '>' of the prompt: two diagonal strokes meeting at its tip.
     stroke = max(1, px(2))
