@@ -2,7 +2,6 @@
 
 #include <windowsx.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "command_run.h"

@@ -155,8 +155,9 @@ TEST_F(MainWindowTest, BoxesHaveTheirFontsAndNoTypingLimit)
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(w.outputBox, WM_GETFONT, 0, 0)), guiFont);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(w.runButton, WM_GETFONT, 0, 0)), guiFont);
 
-    EXPECT_GE(SendMessageA(w.outputBox, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
-    EXPECT_GE(SendMessageA(w.commandBox, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE);
+    for (HWND box : {w.outputBox, w.commandBox}) {
+        EXPECT_GE(static_cast<DWORD>(SendMessageA(box, EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
+    }
 }
 
 TEST_F(MainWindowTest, CommandBoxEditsOneCentredLine)
