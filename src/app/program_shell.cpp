@@ -45,7 +45,7 @@ void appendBounded(char* buffer, size_t bufferSize, size_t& used, const char* te
 
 ShellState& shellState() { return programShellState; }
 
-int runProgram()
+int runProgram() noexcept
 {
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     WindowRunnerShell shell;

@@ -19,7 +19,7 @@ struct ShellState {
 ShellState& shellState();
 
 // The whole life of the program; its result is the process exit code.
-int runProgram();
+int runProgram() noexcept;
 
 // Makes the folder that holds the executable the current directory.
 void changeToExecutableFolder(FatalErrorSink& sink);
