@@ -1,12 +1,11 @@
 #include "main_window.h"
 
-#include <windowsx.h>
-
 #include <cstring>
 
 #include "command_run.h"
 #include "gdi_owners.h"
 #include "key_rules.h"
+#include "single_line_box.h"
 #include "program_shell.h"
 #include "window_runner_shell.h"
 
@@ -20,10 +19,9 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 constexpr COLORREF kBoxTextColour = RGB(0, 0, 0);
 constexpr COLORREF kBoxBackColour = RGB(255, 255, 255);
 
-// "执行", "宋体" and "中" (the ideograph the command box's height is measured with) in GBK.
+// "执行" and "宋体" in GBK.
 const char kRunCaption[] = "\xD6\xB4\xD0\xD0";
 const char kCommandFontFace[] = "\xCB\xCE\xCC\xE5";
-const char kWideIdeograph[] = "\xD6\xD0";
 const char kInitialCommand[] = "dir c:\\";
 
 struct ControlSpec {
@@ -100,117 +98,12 @@ void focusControl(KeyTarget target)
     if (control) SetFocus(control);
 }
 
-// ---- Measuring ---------------------------------------------------------
-
-int textHeight(HFONT font, const char* text)
-{
-    const WindowDc screen(nullptr);
-    const SelectedObject selected(screen.get(), font);
-    SIZE size{};
-    GetTextExtentPoint32A(screen.get(), text, static_cast<int>(std::strlen(text)), &size);
-    return size.cy;
-}
-
-HFONT fontOf(HWND window) { return reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)); }
-
-RECT clientRectOnScreen(HWND window)
-{
-    RECT client;
-    GetClientRect(window, &client);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    return client;
-}
-
-// ---- The command box's single-line geometry ----------------------------
-
-LRESULT callEditProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const auto editProc = reinterpret_cast<WNDPROC>(GetClassLongPtrA(box, GCLP_WNDPROC));
-    return CallWindowProcA(editProc, box, message, wParam, lParam);
-}
-
-LRESULT onCommandBoxNcCalcSize(HWND box, WPARAM wParam, LPARAM lParam)
-{
-    const LRESULT result = callEditProc(box, WM_NCCALCSIZE, wParam, lParam);
-    RECT* client = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
-    *client = centredLine(*client, textHeight(fontOf(box), "W"));
-    return result;
-}
-
-LRESULT onCommandBoxNcHitTest(HWND box, LPARAM lParam)
-{
-    const POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    const RECT client = clientRectOnScreen(box);
-    if (!PtInRect(&client, point)) return HTBORDER;
-    return callEditProc(box, WM_NCHITTEST, 0, lParam);
-}
-
-LRESULT onCommandBoxNcPaint(HWND box)
-{
-    RECT outer;
-    GetWindowRect(box, &outer);
-    RECT client = clientRectOnScreen(box);
-    OffsetRect(&client, -outer.left, -outer.top);
-    OffsetRect(&outer, -outer.left, -outer.top);
-    {
-        const WindowDc dc(box, WindowDc::Area::Whole);
-        ExcludeClipRect(dc.get(), client.left, client.top, client.right, client.bottom);
-        FillRect(dc.get(), &outer, programMainWindow.boxBrush);
-    }
-    return DefWindowProcA(box, WM_NCPAINT, 1, 0);
-}
-
-LRESULT onCommandBoxEraseBackground(HDC dc)
-{
-    RECT clip;
-    GetClipBox(dc, &clip);
-    FillRect(dc, &clip, programMainWindow.boxBrush);
-    return 1;
-}
-
-LRESULT CALLBACK commandBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) noexcept
-{
-    switch (message) {
-    case WM_NCCALCSIZE: return onCommandBoxNcCalcSize(box, wParam, lParam);
-    case WM_NCHITTEST: return onCommandBoxNcHitTest(box, lParam);
-    case WM_NCPAINT: return onCommandBoxNcPaint(box);
-    case WM_ERASEBKGND: return onCommandBoxEraseBackground(reinterpret_cast<HDC>(wParam));
-    default: return callEditProc(box, message, wParam, lParam);
-    }
-}
-
 // ---- Creation ----------------------------------------------------------
 
 void recomputeFrame(HWND window)
 {
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
-}
-
-// The height of one ideograph of `font`. The internal leading that some
-// fonts keep above their characters (room for accents) is not part of it, so
-// a 19-pixel font gives 19 whichever face the system finds for the name.
-int ideographHeight(HFONT font)
-{
-    const WindowDc screen(nullptr);
-    const SelectedObject selected(screen.get(), font);
-    SIZE size{};
-    GetTextExtentPoint32A(screen.get(), kWideIdeograph, static_cast<int>(sizeof kWideIdeograph - 1), &size);
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(screen.get(), &metrics);
-    return size.cy - metrics.tmInternalLeading;
-}
-
-// A single-line box is at least one ideograph of its font high, plus its edges.
-void applyMinimumHeight(HWND box, HFONT font)
-{
-    const int needed = ideographHeight(font) + 2 * GetSystemMetrics(SM_CYEDGE);
-    RECT outer;
-    GetWindowRect(box, &outer);
-    if (outer.bottom - outer.top < needed) {
-        SetWindowPos(box, nullptr, 0, 0, outer.right - outer.left, needed,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
-    }
 }
 
 HWND createControl(HWND parent, const ControlSpec& spec)
@@ -224,7 +117,7 @@ enum class BoxLines { Single, Multi };
 void setUpEditBox(HWND box, HFONT font, BoxLines lines)
 {
     if (lines == BoxLines::Single) {
-        SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(commandBoxProc));
+        makeSingleLineBox(box);
         applyMinimumHeight(box, font);
     }
     SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -528,14 +421,4 @@ bool outputBoxGone()
 {
     const HWND box = programMainWindow.outputBox;
     return box == nullptr || !IsWindow(box);
-}
-
-RECT centredLine(const RECT& proposed, int lineHeight)
-{
-    RECT line = proposed;
-    // A line taller than the room keeps the room: the text is clipped, not the frame.
-    if (proposed.bottom - proposed.top <= lineHeight) return line;
-    line.top = proposed.top + (proposed.bottom - proposed.top - lineHeight) / 2;
-    line.bottom = line.top + lineHeight;
-    return line;
 }

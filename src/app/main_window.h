@@ -43,7 +43,3 @@ void writeOutputText(const char* text);
 void appendOutputText(const char* text, size_t length);
 // True once the output box no longer exists.
 bool outputBoxGone();
-
-// The editing area of a single-line box: `proposed` cut to one line of
-// `lineHeight` pixels, centred vertically.
-RECT centredLine(const RECT& proposed, int lineHeight);

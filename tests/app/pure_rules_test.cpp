@@ -6,6 +6,7 @@
 #include "folder_text.h"
 #include "key_rules.h"
 #include "main_window.h"
+#include "single_line_box.h"
 #include "program_shell.h"
 
 namespace {
