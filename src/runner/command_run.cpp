@@ -59,8 +59,18 @@ void showStartFailure(RunnerShell& shell, DWORD errorCode)
     shell.appendOutputText(line.c_str(), line.length());
 }
 
-// Output read since the last update of the box, shown at most once per
-// interval, on character boundaries.
+ULONGLONG microsecondsNow()
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<ULONGLONG>(now.QuadPart) * 1000000u / static_cast<ULONGLONG>(frequency.QuadPart);
+}
+
+// Output read since the last update of the box. It is shown at most once per
+// interval, on character boundaries, and at most as much at a time as the box
+// takes in a few tens of milliseconds, so that the window keeps answering
+// however fast the child writes.
 class OutputGatherer {
 public:
     explicit OutputGatherer(RunnerShell& shell)
@@ -70,44 +80,69 @@ public:
 
     void add(const char* bytes, size_t count) { appendChunkText(shell_, pending_, bytes, count); }
 
+    // True when so much waits to be shown that reading should pause: the
+    // child then waits on a full pipe instead of the program's memory growing.
+    bool backlogFull() const { return pending_.length() - shownUpTo_ >= kLargestBacklog; }
+
     void showIfDue()
     {
-        if (!pending_.empty() && GetTickCount() - lastShowTick_ >= intervalMs_) show(false);
+        // Behind by a whole update or more: catch up at once, one update per pass.
+        const bool behind = pending_.length() - shownUpTo_ >= updateLimit_;
+        if (hasUnshown() && (behind || GetTickCount() - lastShowTick_ >= intervalMs_)) show(false);
     }
 
-    void showAll()
-    {
-        if (!pending_.empty()) show(true);
-    }
+    // After the child's end: one more part of what is left, a lone lead byte included.
+    void showNextPart() { show(true); }
+
+    bool hasUnshown() const { return pending_.length() > shownUpTo_; }
 
     // How long a wait may last before gathered output is due.
     DWORD msUntilDue() const
     {
-        if (pending_.empty()) return INFINITE;
+        if (!hasUnshown()) return INFINITE;
         const DWORD waited = GetTickCount() - lastShowTick_;
         return waited >= intervalMs_ ? 0 : intervalMs_ - waited;
     }
 
 private:
+    static constexpr size_t kLargestBacklog = 1024 * 1024;
+
     void show(bool everything)
     {
-        const size_t count =
-            everything ? pending_.length() : completeCharacterLength(pending_.c_str(), pending_.length(), CP_ACP);
+        const char* unshown = pending_.c_str() + shownUpTo_;
+        size_t count = pending_.length() - shownUpTo_;
+        if (count > updateLimit_) count = updateLimit_;
+        const size_t whole = completeCharacterLength(unshown, count, CP_ACP);
+        // A lone lead byte waits for its trail byte, unless the output has ended.
+        if (whole > 0 || !everything) count = whole;
         const DWORD started = GetTickCount();
+        const ULONGLONG startedUs = microsecondsNow();
         if (count > 0) {
-            char* bytes = pending_.data();
+            char* bytes = pending_.data() + shownUpTo_;
             const char held = bytes[count];
             bytes[count] = '\0';
             shell_.appendOutputText(bytes, count);
             bytes[count] = held;
-            pending_.dropFront(count);
+            shownUpTo_ += count;
+            if (shownUpTo_ == pending_.length()) {
+                pending_.truncate(0);
+                shownUpTo_ = 0;
+            } else if (shownUpTo_ > kLargestBacklog) {
+                pending_.dropFront(shownUpTo_);
+                shownUpTo_ = 0;
+            }
         }
         lastShowTick_ = GetTickCount();
         intervalMs_ = updateIntervalFor(lastShowTick_ - started);
+        boxSpeed_.note(count, microsecondsNow() - startedUs);
+        updateLimit_ = updateLimitFor(boxSpeed_);
     }
 
     RunnerShell& shell_;
     OwnedText pending_;
+    size_t shownUpTo_ = 0;
+    BoxSpeed boxSpeed_;
+    size_t updateLimit_ = updateLimitFor(boxSpeed_);
     DWORD intervalMs_;
     DWORD lastShowTick_;
 };
@@ -155,18 +190,25 @@ void pumpOutput(RunnerShell& shell, RunState& state)
             closeRunHandles(state);
             return;
         }
-        if (bytesWaiting(state) != 0) {
+        bool busy = output.backlogFull();
+        if (busy) {
+            // The box is behind: the pipe waits until it has caught up.
+        } else if (bytesWaiting(state) != 0) {
             readChunk(shell, state);
             output.add(state.chunkBuffer, state.byteCount);
             idleWaitMs = kFirstIdleWaitMs;
+            busy = true;
         } else if (childFinished(state)) {
-            output.showAll();
-            closeRunHandles(state);
-            return;
+            if (!output.hasUnshown()) {
+                closeRunHandles(state);
+                return;
+            }
+            output.showNextPart();
+            busy = true;
         }
         output.showIfDue();
         shell.processPendingEvents();
-        if (state.byteCount == 0 && !shell.outputGone()) {
+        if (!busy && !shell.outputGone()) {
             const DWORD untilDue = output.msUntilDue();
             shell.waitForActivity(state.processInfo.hProcess, untilDue < idleWaitMs ? untilDue : idleWaitMs);
             idleWaitMs = nextIdleWait(idleWaitMs);
@@ -285,7 +327,7 @@ DWORD updateIntervalFor(DWORD lastUpdateCostMs)
 {
     const DWORD shortest = 25;
     const DWORD longest = 80;
-    const DWORD wanted = lastUpdateCostMs * 4;
+    const DWORD wanted = lastUpdateCostMs * 2;
     return wanted < shortest ? shortest : (wanted > longest ? longest : wanted);
 }
 
@@ -293,4 +335,26 @@ DWORD nextIdleWait(DWORD currentWaitMs)
 {
     const DWORD doubled = currentWaitMs * 2;
     return doubled > kLongestIdleWaitMs ? kLongestIdleWaitMs : doubled;
+}
+
+void BoxSpeed::note(size_t bytes, ULONGLONG microseconds)
+{
+    // Small updates and ones too quick to time say little about the rate.
+    if (bytes >= kSmallestUpdate && microseconds >= 500) {
+        const ULONGLONG rate = static_cast<ULONGLONG>(bytes) * 1000u / microseconds;
+        if (rate > bestBytesPerMs_) bestBytesPerMs_ = static_cast<size_t>(rate);
+    }
+    if (bestBytesPerMs_ == 0) return;
+    const ULONGLONG sizeMs = bytes / bestBytesPerMs_;
+    const ULONGLONG costMs = microseconds / 1000u;
+    fixedCostMs_ = costMs > sizeMs ? costMs - sizeMs : 0;
+}
+
+size_t updateLimitFor(const BoxSpeed& speed)
+{
+    if (speed.bytesPerMs() == 0) return 64 * 1024;
+    const ULONGLONG workMs = speed.fixedCostMs() > kUpdateBudgetMs ? speed.fixedCostMs() : kUpdateBudgetMs;
+    const ULONGLONG wanted = speed.bytesPerMs() * workMs;
+    return wanted < kSmallestUpdate ? kSmallestUpdate
+                                     : (wanted > kLargestUpdate ? kLargestUpdate : static_cast<size_t>(wanted));
 }

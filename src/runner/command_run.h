@@ -26,8 +26,34 @@ OwnedText startFailureText(FatalErrorSink& sink, DWORD errorCode);
 // How long gathered output may wait before it is shown, given what the last
 // update of the box cost.
 DWORD updateIntervalFor(DWORD lastUpdateCostMs);
+// How fast the output box takes in text, learnt from the updates of a run.
+// An update costs a part that grows with the text already in the box plus a
+// part per byte added; the fastest rate seen on a sizeable update is taken
+// as the per-byte part, and the rest of the last update's cost as the other.
+class BoxSpeed {
+public:
+    void note(size_t bytes, ULONGLONG microseconds);
+    // Bytes per millisecond; 0 while unknown.
+    size_t bytesPerMs() const { return bestBytesPerMs_; }
+    // The part of the last update's cost that did not depend on its size.
+    ULONGLONG fixedCostMs() const { return fixedCostMs_; }
+
+private:
+    size_t bestBytesPerMs_ = 0;
+    ULONGLONG fixedCostMs_ = 0;
+};
+
+// The most bytes one update may add: about kUpdateBudgetMs of the box's work,
+// or, once each update has a larger fixed cost, as much work as that cost, so
+// that at least half of the time spent updating goes into new text.
+size_t updateLimitFor(const BoxSpeed& speed);
+
+constexpr DWORD kUpdateBudgetMs = 40;
+constexpr size_t kSmallestUpdate = 16 * 1024;
+constexpr size_t kLargestUpdate = 1024 * 1024;
+
 // The next wait while the child stays silent.
 DWORD nextIdleWait(DWORD currentWaitMs);
 
 constexpr DWORD kFirstIdleWaitMs = 1;
-constexpr DWORD kLongestIdleWaitMs = 16;
+constexpr DWORD kLongestIdleWaitMs = 50;

@@ -2,7 +2,8 @@
 // arguments in order, each one step:
 //   out:HEX  err:HEX     write the bytes given in hex to standard output / error
 //   outs:TEXT errs:TEXT  write TEXT as it stands
-//   text:BYTES           write CRLF text lines (some GBK), BYTES in all
+//   text:BYTES           write CRLF text lines (some GBK), BYTES in all, at once
+//   lines:BYTES          the same text, one write per line, as most commands do
 //   mixed:SEED:MAX       write the hostile raw stream of SEED in random pieces
 //   gbk:SEED:MAX         the same with a stream a GBK box keeps byte for byte
 //   sleep:MS             wait
@@ -15,6 +16,7 @@
 //   tally:PATH           add one line to the file PATH (counts the children run)
 //   hang                 wait for ever
 //   exit:CODE            end with CODE
+//   cmdline              write the command line the program was given, as it stands
 // A failed write ends the program with code 3.
 #include <windows.h>
 
@@ -62,6 +64,16 @@ void writeInPieces(const std::string& stream, uint64_t seed)
         writeAll(STD_OUTPUT_HANDLE, stream.data() + at, count);
         at += count;
         if (random.below(16) == 0) Sleep(static_cast<DWORD>(random.below(20)));
+    }
+}
+
+void writeLineByLine(const std::string& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        const size_t next = end == std::string::npos ? text.size() : end + 1;
+        writeAll(STD_OUTPUT_HANDLE, text.data() + at, next - at);
+        at = next;
     }
 }
 
@@ -122,6 +134,7 @@ void runStep(const char* arg)
     else if ((value = after(arg, "outs:"))) writeAll(STD_OUTPUT_HANDLE, value, std::strlen(value));
     else if ((value = after(arg, "errs:"))) writeAll(STD_ERROR_HANDLE, value, std::strlen(value));
     else if ((value = after(arg, "text:"))) writeAll(STD_OUTPUT_HANDLE, textLinesStream(std::strtoul(value, nullptr, 10)));
+    else if ((value = after(arg, "lines:"))) writeLineByLine(textLinesStream(std::strtoul(value, nullptr, 10)));
     else if ((value = after(arg, "mixed:")) || (value = after(arg, "gbk:"))) {
         char* rest = nullptr;
         const uint64_t seed = std::strtoull(value, &rest, 10);
@@ -152,6 +165,7 @@ void runStep(const char* arg)
         }
     }
     else if (std::strcmp(arg, "hang") == 0) Sleep(INFINITE);
+    else if (std::strcmp(arg, "cmdline") == 0) writeAll(STD_OUTPUT_HANDLE, GetCommandLineA(), std::strlen(GetCommandLineA()));
     else if ((value = after(arg, "exit:"))) ExitProcess(static_cast<UINT>(std::strtoul(value, nullptr, 0)));
 }
 

@@ -1,0 +1,206 @@
+// Measures the program side by side with the transport limit, and prints one
+// summary line at the end:
+//   bench: ratio_64k=R ratio_1m=R ratio_8m=R max_gap_ms=N idle_cpu_pct=P latency_ms=N peak_mb_8m=N
+// Usage: cmdpane_bench.exe <path of cmdchild.exe>
+// With CMDPANE_BENCH_TRACE set it also prints every update of the box.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command_run.h"
+#include "drain.h"
+#include "main_window.h"
+#include "run_state.h"
+#include "streams.h"
+#include "window_runner_shell.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// The real window's operations, watched: the gaps between two calls of
+// processPendingEvents, and the delay from a stamped line's write to its
+// arrival in the box.
+class MeasuringShell final : public RunnerShell {
+public:
+    OwnedText readCommandText() override { return real_.readCommandText(); }
+    OwnedText readOutputText() override { return real_.readOutputText(); }
+    void writeOutputText(const char* text) override { real_.writeOutputText(text); }
+    void processPendingEvents() override
+    {
+        const Clock::time_point now = Clock::now();
+        if (sawEvents_) maxGapMs_ = std::max(maxGapMs_, millisecondsBetween(lastEvents_, now));
+        sawEvents_ = true;
+        real_.processPendingEvents();
+        lastEvents_ = Clock::now();
+    }
+    void appendOutputText(const char* text, size_t length) override
+    {
+        const Clock::time_point before = Clock::now();
+        real_.appendOutputText(text, length);
+        if (traceUpdates_) std::printf("update: %zu bytes in %.1f ms\n", length, millisecondsBetween(before, Clock::now()));
+        noteStamps(text);
+    }
+    bool outputGone() override { return real_.outputGone(); }
+    void waitForActivity(HANDLE process, DWORD timeoutMs) override { real_.waitForActivity(process, timeoutMs); }
+    [[noreturn]] void allocationFailed(size_t bytes) override { real_.allocationFailed(bytes); }
+
+    void startRun()
+    {
+        sawEvents_ = false;
+        maxGapMs_ = 0;
+        latenciesMs_.clear();
+    }
+    double maxGapMs() const { return maxGapMs_; }
+    double medianLatencyMs()
+    {
+        if (latenciesMs_.empty()) return -1;
+        std::sort(latenciesMs_.begin(), latenciesMs_.end());
+        return latenciesMs_[latenciesMs_.size() / 2];
+    }
+
+private:
+    void noteStamps(const char* text)
+    {
+        LARGE_INTEGER now, frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        for (const char* p = std::strstr(text, "stamp "); p; p = std::strstr(p + 6, "stamp ")) {
+            const long long written = std::strtoll(p + 6, nullptr, 10);
+            latenciesMs_.push_back(double(now.QuadPart - written) * 1000.0 / double(frequency.QuadPart));
+        }
+    }
+
+    WindowRunnerShell real_;
+    const bool traceUpdates_ = std::getenv("CMDPANE_BENCH_TRACE") != nullptr;
+    bool sawEvents_ = false;
+    Clock::time_point lastEvents_;
+    double maxGapMs_ = 0;
+    std::vector<double> latenciesMs_;
+};
+
+struct ProgramRun {
+    double seconds;
+    size_t boxBytes;
+    double maxGapMs;
+};
+
+ProgramRun runThroughWindow(MeasuringShell& shell, const std::string& command)
+{
+    SetWindowTextA(mainWindow().commandBox, command.c_str());
+    shell.startRun();
+    const Clock::time_point started = Clock::now();
+    runButtonClicked(shell);
+    const double seconds = millisecondsBetween(started, Clock::now()) / 1000.0;
+    const size_t boxBytes = static_cast<size_t>(GetWindowTextLengthA(mainWindow().outputBox));
+    return {seconds, boxBytes, shell.maxGapMs()};
+}
+
+double workingSetMb(bool peak)
+{
+    PROCESS_MEMORY_COUNTERS counters;
+    std::memset(&counters, 0, sizeof counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return double(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+unsigned long long asNumber(const FILETIME& time)
+{
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// The whole machine's busy time, in 100 ns units summed over its processors.
+unsigned long long machineBusyTime()
+{
+    FILETIME idle, kernel, user;
+    GetSystemTimes(&idle, &kernel, &user);
+    return asNumber(kernel) + asNumber(user) - asNumber(idle);
+}
+
+// The machine's busy time while `work` runs, as a share of one processor.
+template <typename Work>
+double busyPercentOfOneProcessor(Work work)
+{
+    const unsigned long long busyBefore = machineBusyTime();
+    const Clock::time_point started = Clock::now();
+    work();
+    const double elapsed100ns = millisecondsBetween(started, Clock::now()) * 10000.0;
+    return double(machineBusyTime() - busyBefore) / elapsed100ns * 100.0;
+}
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: cmdpane_bench <cmdchild.exe>\n");
+        return 2;
+    }
+    const std::string child = quoted(argv[1]);
+    MeasuringShell shell;
+    initRunState(shell);
+    if (!createMainWindow()) {
+        std::fprintf(stderr, "bench: the main window cannot be created\n");
+        return 1;
+    }
+    ShowWindow(mainWindow().window, SW_SHOW);
+    shell.processPendingEvents();
+    const double idleMb = workingSetMb(false);
+    std::printf("idle working set: %.1f MB\n", idleMb);
+
+    struct Size {
+        const char* name;
+        size_t bytes;
+        double ratio;
+    } sizes[] = {{"64k", 64 * 1024, 0}, {"1m", 1024 * 1024, 0}, {"8m", 8 * 1024 * 1024, 0}};
+    double maxGapMs = 0;
+    double peak8mMb = 0;
+    bool allWhole = true;
+    for (Size& size : sizes) {
+        const std::string command = child + " lines:" + std::to_string(size.bytes);
+        const DrainResult drained = drainCommand(command);
+        const ProgramRun run = runThroughWindow(shell, command);
+        size.ratio = run.seconds / drained.seconds;
+        maxGapMs = std::max(maxGapMs, run.maxGapMs);
+        const double peakMb = workingSetMb(true) - idleMb;
+        if (size.bytes == 8 * 1024 * 1024) peak8mMb = peakMb;
+        const bool whole = run.boxBytes == size.bytes && drained.bytes == size.bytes;
+        allWhole = allWhole && whole;
+        std::printf("%-4s transport %7.3f s  program %7.3f s  ratio %5.2f  longest gap %6.1f ms  "
+                    "peak %6.1f MB above idle  %s\n",
+                    size.name, drained.seconds, run.seconds, size.ratio, run.maxGapMs, peakMb,
+                    whole ? "whole" : "INCOMPLETE");
+        shell.writeOutputText("");
+    }
+
+    const double baselinePct = busyPercentOfOneProcessor([] { Sleep(5000); });
+    const double silentPct = busyPercentOfOneProcessor([&] { runThroughWindow(shell, child + " sleep:5000"); });
+    const double idlePct = std::max(0.0, silentPct - baselinePct);
+    std::printf("silent child, 5 s: machine busy %.2f %% of one processor (%.2f %% with nothing running)\n",
+                silentPct, baselinePct);
+
+    runThroughWindow(shell, child + " stamps:20:100");
+    const double latencyMs = shell.medianLatencyMs();
+    std::printf("median delay from a line's write to the box: %.1f ms\n", latencyMs);
+
+    DestroyWindow(mainWindow().window);
+    releaseRunState();
+    std::printf("bench: ratio_64k=%.2f ratio_1m=%.2f ratio_8m=%.2f max_gap_ms=%.0f idle_cpu_pct=%.2f "
+                "latency_ms=%.0f peak_mb_8m=%.0f\n",
+                sizes[0].ratio, sizes[1].ratio, sizes[2].ratio, maxGapMs, idlePct, latencyMs, peak8mMb);
+    return allWhole ? 0 : 1;
+}
