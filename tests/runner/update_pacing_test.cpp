@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "command_run.h"
+
+namespace {
+
+TEST(UpdatePacing, UpdatesGrowWithTheBoxsFixedCost)
+{
+    BoxSpeed speed;
+    EXPECT_EQ(updateLimitFor(speed), 64u * 1024);
+
+    // 100 KB in 100 ms: 1000 bytes per millisecond, no fixed cost yet.
+    speed.note(100000, 100000);
+    EXPECT_EQ(speed.bytesPerMs(), 1000u);
+    EXPECT_EQ(updateLimitFor(speed), 1000u * kUpdateBudgetMs);
+
+    // The box has grown: the same amount now costs 300 ms. The rate stays the
+    // best one seen, the rest is fixed cost, and the next update carries as
+    // much new text as that cost.
+    speed.note(100000, 300000);
+    EXPECT_EQ(speed.bytesPerMs(), 1000u);
+    EXPECT_EQ(speed.fixedCostMs(), 200u);
+    EXPECT_EQ(updateLimitFor(speed), 200000u);
+
+    // Updates too small or too quick to time teach nothing about the rate.
+    BoxSpeed untaught;
+    untaught.note(kSmallestUpdate - 1, 50000);
+    untaught.note(1000000, 100);
+    EXPECT_EQ(untaught.bytesPerMs(), 0u);
+}
+
+TEST(UpdatePacing, LimitsStayInTheirRange)
+{
+    BoxSpeed slow;
+    slow.note(kSmallestUpdate, 10000000);  // 16 KB in 10 s
+    EXPECT_EQ(updateLimitFor(slow), kSmallestUpdate);
+
+    BoxSpeed fast;
+    fast.note(4000000, 1000);  // 4 MB in 1 ms
+    EXPECT_EQ(updateLimitFor(fast), kLargestUpdate);
+}
+
+TEST(UpdatePacing, IntervalAndRestingWait)
+{
+    const struct {
+        DWORD costMs;
+        DWORD intervalMs;
+    } intervals[] = {{0, 25}, {10, 25}, {20, 40}, {39, 78}, {500, 80}};
+    for (const auto& c : intervals) EXPECT_EQ(updateIntervalFor(c.costMs), c.intervalMs) << c.costMs;
+
+    DWORD wait = kFirstIdleWaitMs;
+    for (int i = 0; i < 20; ++i) {
+        const DWORD next = nextIdleWait(wait);
+        EXPECT_GE(next, wait);
+        wait = next;
+    }
+    EXPECT_EQ(wait, kLongestIdleWaitMs);
+}
+
+}  // namespace
