@@ -15,29 +15,34 @@ cmake --build --preset win64
 
 exe=$root/build/win64/src/app/cmdpane.exe
 shot=$root/build/win64/cmdpane-screenshot.png
-export WINEPREFIX=$root/build/win64/wineprefix-run
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 WINE=/usr/lib/wine/wine64
 
+# prepare_prefix [virtual-desktop]: creates $WINEPREFIX once; with an
+# argument, Wine draws its own desktop of the screen's size, so that windows
+# get Wine's frame and activate without a window manager.
 prepare_prefix() {
   [ -f "$WINEPREFIX/.cmdpane-ready" ] && return 0
   echo "preparing the Wine prefix $WINEPREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1 || true
-  # A virtual desktop of the screen's size gives the window Wine's own frame.
-  "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  if [ $# -gt 0 ]; then
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  fi
   /usr/lib/wine/wineserver -w || true
   touch "$WINEPREFIX/.cmdpane-ready"
 }
 
 if [ -n "${DISPLAY:-}" ]; then
+  export WINEPREFIX=$root/build/win64/wineprefix-run
   prepare_prefix
   exec "$WINE" "$exe"
 fi
 
 # ---- No display: a private screen, a scripted run and a screenshot. ----
+export WINEPREFIX=$root/build/win64/wineprefix-screen
 n=60
 while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
 Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
@@ -55,7 +60,7 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 
-prepare_prefix
+prepare_prefix virtual-desktop
 "$WINE" "$exe" &
 program_pid=$!
 
