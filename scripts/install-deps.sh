@@ -9,7 +9,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick
   googletest
-  fonts-wqy-zenhei locales
+  fonts-wqy-zenhei fonts-wine locales
 )
 
 missing=()

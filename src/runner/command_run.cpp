@@ -1,6 +1,5 @@
 #include "command_run.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -314,10 +313,16 @@ OwnedText startFailureText(FatalErrorSink& sink, DWORD errorCode)
         }
         line.append(sink, message, kept);
     } else {
-        char number[32];
-        const int written = std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(errorCode));
+        // Digits written backwards from the end of the buffer.
+        char digits[16];
+        size_t first = sizeof digits;
+        DWORD rest = errorCode;
+        do {
+            digits[--first] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
         line.append(sink, kErrorCodeLeadIn, sizeof kErrorCodeLeadIn - 1);
-        line.append(sink, number, written > 0 ? static_cast<size_t>(written) : 0);
+        line.append(sink, digits + first, sizeof digits - first);
     }
     if (message) LocalFree(message);
     return line;
