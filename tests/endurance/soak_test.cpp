@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "main_window.h"
+#include "pointer_input.h"
 #include "process_tree.h"
 #include "program_shell.h"
 #include "resource_figures.h"
@@ -69,18 +70,6 @@ void pumpFor(DWORD ms)
     pumpUntil([] { return false; }, ms);
 }
 
-void sendMouse(DWORD flags, POINT screenPoint = {})
-{
-    INPUT input;
-    ZeroMemory(&input, sizeof input);
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    // Absolute coordinates run from 0 to 65535 across the primary screen.
-    input.mi.dx = MulDiv(screenPoint.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(screenPoint.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    SendInput(1, &input, sizeof input);
-}
-
 // A real mouse click on a window of this thread, whose messages only arrive
 // while this thread dispatches them.
 bool clickInThisThread(HWND window)
@@ -88,17 +77,12 @@ bool clickInThisThread(HWND window)
     RECT rect;
     GetWindowRect(window, &rect);
     const POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, centre);
-    pumpUntil([&] {
-        POINT at;
-        GetCursorPos(&at);
-        return at.x == centre.x && at.y == centre.y;
-    }, 1000);
+    movePointerTo(centre);
     // A press can be lost while the pointer settles; it is tried again.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        sendMouse(MOUSEEVENTF_LEFTDOWN);
+        pressLeftButton();
         const bool pressed = pumpUntil([&] { return GetCapture() == window; }, 1000);
-        sendMouse(MOUSEEVENTF_LEFTUP);
+        releaseLeftButton();
         if (pressed) return true;
         pumpFor(100);
     }

@@ -1,0 +1,127 @@
+// A storm of input while a command runs: clicks on the run button, typing
+// into both boxes, Tab and Shift+Tab, the window moved from outside and
+// dragged by its caption. One run only, its output whole, the window
+// answering throughout.
+#include <algorithm>
+#include <cstdio>
+
+#include "endurance_app.h"
+#include "pointer_input.h"
+#include "streams.h"
+
+namespace {
+
+constexpr DWORD kAnswerLimitMs = 500;
+constexpr int kStormClicks = 50;
+
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+class InputStorm : public EnduranceApp {
+protected:
+    // Asks the window for an answer and notes how long it took.
+    void checkAnswer()
+    {
+        const DWORD asked = GetTickCount();
+        const bool answered = windowAnswers(kAnswerLimitMs);
+        const DWORD took = GetTickCount() - asked;
+        slowestAnswerMs_ = std::max(slowestAnswerMs_, took);
+        if (!answered) ++missedAnswers_;
+    }
+
+    void dragCaptionBy(int dx, int dy)
+    {
+        RECT rect;
+        GetWindowRect(mainWindow(), &rect);
+        const POINT grip = {rect.left + 60, rect.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2};
+        movePointerTo(grip);
+        pressLeftButton();
+        for (int step = 1; step <= 5; ++step) {
+            Sleep(60);
+            movePointerTo({grip.x + dx * step / 5, grip.y + dy * step / 5});
+            checkAnswer();
+        }
+        releaseLeftButton();
+    }
+
+    DWORD slowestAnswerMs_ = 0;
+    int missedAnswers_ = 0;
+};
+
+TEST_F(InputStorm, DuringARunStartsNoSecondRunLosesNoOutputAndTheWindowAnswers)
+{
+    ScratchFile tally("cmdpane_storm_tally_");
+    std::string steps = "tally:" + tally.path();
+    std::string expected;
+    for (int part = 1; part <= 5; ++part) {
+        steps += " gbk:" + std::to_string(part) + ":60000";
+        if (part < 5) steps += " sleep:2500";
+        expected += mixedStream(static_cast<uint64_t>(part), 60000, StreamKind::Gbk);
+    }
+    const std::string command = childCommand(steps);
+    ASSERT_TRUE(startRun(command));
+
+    // Into the output box (Shift+Tab from the button the click focused).
+    pressKey(VK_TAB, {VK_SHIFT});
+    ASSERT_TRUE(waitUntil([&] { return app().focusedControlId() == kOutputBoxId; }, 2000));
+    const std::string typedIntoOutput = "abc";
+    typeKeys(typedIntoOutput.c_str());
+    checkAnswer();
+    // On to the command box, then round the Tab cycle both ways.
+    pressKey(VK_TAB);
+    pressKey(VK_TAB);
+    ASSERT_TRUE(waitUntil([&] { return app().focusedControlId() == kCommandBoxId; }, 2000));
+    typeKeys("zz9");
+    for (int i = 0; i < 3; ++i) {
+        pressKey(VK_TAB, {VK_SHIFT});
+        checkAnswer();
+        pressKey(VK_TAB);
+        checkAnswer();
+    }
+    for (int i = 0; i < kStormClicks; ++i) {
+        clickCentreOf(runButton());
+        if (i % 5 == 0) checkAnswer();
+    }
+    RECT rect;
+    GetWindowRect(mainWindow(), &rect);
+    SetWindowPos(mainWindow(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    checkAnswer();
+    dragCaptionBy(150, 100);
+    checkAnswer();
+    RECT dragged;
+    GetWindowRect(mainWindow(), &dragged);
+    EXPECT_EQ(dragged.left, 40 + 150) << "the drag did not move the window";
+    EXPECT_EQ(dragged.top, 40 + 100) << "the drag did not move the window";
+    SetWindowPos(mainWindow(), nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    checkAnswer();
+    const bool stormWithinTheRun = findDescendant(app().processId(), "cmdchild.exe") != 0;
+
+    ASSERT_TRUE(waitForNoChildren(60000)) << "the run did not end";
+    const size_t expectedSize = typedIntoOutput.size() + expected.size();
+    waitUntil([&] { return outputText().size() >= expectedSize; }, 10000);
+    const std::string shown = outputText();
+    RecordProperty("slowest_answer_ms", static_cast<int>(slowestAnswerMs_));
+    std::printf("[ figures  ] slowest answer during the storm: %lu ms\n", static_cast<unsigned long>(slowestAnswerMs_));
+    EXPECT_TRUE(stormWithinTheRun) << "the run ended before the storm did; it proves less than it should";
+    EXPECT_EQ(missedAnswers_, 0) << "the window did not answer within " << kAnswerLimitMs << " ms";
+    EXPECT_EQ(countOf(tally.contents(), "ran"), 1u) << "more than one run";
+
+    // Typed text goes in at the caret, which every append puts back at the
+    // start: it ends up in front of the output.
+    ASSERT_EQ(shown.size(), expectedSize) << firstDifference(shown.substr(std::min(shown.size(), typedIntoOutput.size())), expected);
+    std::string typedPart = shown.substr(0, typedIntoOutput.size());
+    std::sort(typedPart.begin(), typedPart.end());
+    EXPECT_EQ(typedPart, typedIntoOutput);
+    EXPECT_TRUE(shown.compare(typedIntoOutput.size(), std::string::npos, expected) == 0)
+        << firstDifference(shown.substr(typedIntoOutput.size()), expected);
+
+    const std::string commandShown = windowText(commandBox());
+    EXPECT_NE(commandShown.find("zz9"), std::string::npos) << commandShown;
+    EXPECT_EQ(commandShown.size(), command.size() + 3);
+}
+
+}  // namespace
