@@ -91,7 +91,8 @@ TEST_F(CommandRun, ClickDuringARunStartsNoSecondRun)
     TemporaryFile tally("cmdpane_tally_");
     ASSERT_TRUE(setWindowText(commandBox(), childCommand("tally:" + tally.path() + " outs:MARK sleep:2500 outs:END")));
     clickCentreOf(runButton());
-    ASSERT_TRUE(waitUntil([&] { return outputText() == "MARK"; }, kRunTimeoutMs)) << outputText();
+    ASSERT_TRUE(waitUntil([&] { return outputText() == "MARK"; }, kRunTimeoutMs))
+        << "[" << outputText() << "], focus on control " << app().focusedControlId();
     app().trackDescendants();
     clickCentreOf(runButton());
 
