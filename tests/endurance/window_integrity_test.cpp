@@ -1,0 +1,34 @@
+// Hostile streams through the real window: text that a GBK box keeps byte
+// for byte (line breaks of every kind, long lines, pairs with a 0x5C trail
+// byte) shows exactly as written.
+#include "endurance_app.h"
+#include "resource_figures.h"
+#include "streams.h"
+
+namespace {
+
+using WindowIntegrity = EnduranceApp;
+
+TEST_F(WindowIntegrity, GbkStreamsShowByteForByte)
+{
+    const int seeds = countFromEnvironment("CMDPANE_WINDOW_INTEGRITY_SEEDS", 5);
+    const int firstSeed = countFromEnvironment("CMDPANE_INTEGRITY_FIRST_SEED", 1);
+    const size_t maxSize = static_cast<size_t>(countFromEnvironment("CMDPANE_INTEGRITY_MAX", 256 * 1024));
+    int failed = 0;
+    for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
+        const std::string steps = "gbk:" + std::to_string(seed) + ":" + std::to_string(maxSize);
+        const std::string expected = mixedStream(static_cast<uint64_t>(seed), maxSize, StreamKind::Gbk);
+        ASSERT_TRUE(runToEnd(childCommand(steps), 120000)) << "seed " << seed;
+        waitUntil([&] { return outputText().size() >= expected.size(); }, 10000);
+        const std::string shown = outputText();
+        if (shown == expected) continue;
+        ++failed;
+        ADD_FAILURE() << "seed " << seed << " (" << steps << "): " << firstDifference(shown, expected)
+                      << "; replay with CMDPANE_INTEGRITY_FIRST_SEED=" << seed
+                      << " CMDPANE_WINDOW_INTEGRITY_SEEDS=1 CMDPANE_INTEGRITY_MAX=" << maxSize;
+    }
+    RecordProperty("seeds", seeds);
+    RecordProperty("failed_seeds", failed);
+}
+
+}  // namespace
