@@ -1,6 +1,66 @@
+#include <atomic>
+#include <thread>
+
 #include "gui_fixture.h"
 
 namespace {
+
+// A window of the test's own in the screen's top-left corner, clear of the
+// main window: somewhere to switch to, as the user would to another program.
+class OtherProgramWindow {
+public:
+    OtherProgramWindow() : thread_([this] { run(); })
+    {
+        waitUntil([&] { return window_.load() != nullptr; }, 5000);
+    }
+    ~OtherProgramWindow()
+    {
+        PostThreadMessageA(threadId_.load(), WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    OtherProgramWindow(const OtherProgramWindow&) = delete;
+    OtherProgramWindow& operator=(const OtherProgramWindow&) = delete;
+
+    HWND window() const { return window_.load(); }
+
+private:
+    void run()
+    {
+        WNDCLASSA windowClass;
+        ZeroMemory(&windowClass, sizeof windowClass);
+        windowClass.lpfnWndProc = DefWindowProcA;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        windowClass.lpszClassName = "GuiTestOtherProgram";
+        RegisterClassA(&windowClass);
+        const HWND window = CreateWindowExA(0, windowClass.lpszClassName, "other", WS_OVERLAPPEDWINDOW,
+                                            0, 0, 240, 160, nullptr, nullptr, windowClass.hInstance, nullptr);
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+        threadId_ = GetCurrentThreadId();
+        window_ = window;
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        DestroyWindow(window);
+    }
+
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<DWORD> threadId_{0};
+    std::thread thread_;
+};
+
+// A screen point on the main window's caption, away from its buttons.
+POINT captionPoint(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const LONG x = (rect.left + rect.right) / 2;
+    for (LONG y = rect.top; y < rect.top + 40; ++y) {
+        DWORD_PTR hit = HTNOWHERE;
+        SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit);
+        if (hit == HTCAPTION) return {x, y + 3};
+    }
+    return {x, rect.top + 10};
+}
 
 using Keyboard = RunningApp;
 
@@ -30,6 +90,30 @@ TEST_F(Keyboard, TabAndShiftTabCycleTheFocusThroughTheThreeControls)
         waitUntil([&] { return app().focusedControlId() == s.focusAfter; }, 2000);
         if (s.control) Sleep(300);
         ASSERT_EQ(app().focusedControlId(), s.focusAfter);
+    }
+}
+
+TEST_F(Keyboard, SwitchingAwayAndBackKeepsTheFocusedControl)
+{
+    OtherProgramWindow other;
+    ASSERT_NE(other.window(), nullptr);
+    ASSERT_EQ(GetForegroundWindow(), mainWindow());
+    for (const int control : {kRunButtonId, kCommandBoxId}) {
+        SCOPED_TRACE(control);
+        for (int i = 0; i < 3 && app().focusedControlId() != control; ++i) {
+            pressKey(VK_TAB);
+            waitUntil([&] { return app().focusedControlId() == control; }, 1000);
+        }
+        ASSERT_EQ(app().focusedControlId(), control);
+
+        // Away as another program takes the foreground; back with a click on
+        // the main window's caption, as the user would.
+        SetForegroundWindow(other.window());
+        ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == other.window(); }, 2000));
+        clickAt(captionPoint(mainWindow()));
+        ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == mainWindow(); }, 2000));
+        EXPECT_TRUE(waitUntil([&] { return app().focusedControlId() == control; }, 2000))
+            << "focus on control " << app().focusedControlId();
     }
 }
 
