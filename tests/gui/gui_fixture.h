@@ -31,6 +31,13 @@ protected:
         ASSERT_NE(app_->waitForMainWindow(), nullptr) << "no main window";
         ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == mainWindow(); }, 5000))
             << "the main window is not active after the start";
+        waitUntil([&] { return app_->focusedControlId() != 0; }, 2000);
+        focusAtStart_ = app_->focusedControlId();
+        // Under Wine the first press after a window appears can land where
+        // the X server's own pointer rests (it stays where it was, often over
+        // the output box). A click into the output box, where the focus
+        // already is, takes that press, so it hits nothing else.
+        clickCentreOf(outputBox());
     }
 
     AppSession& app() { return *app_; }
@@ -58,4 +65,5 @@ protected:
     }
 
     std::unique_ptr<AppSession> app_;
+    int focusAtStart_ = 0;
 };

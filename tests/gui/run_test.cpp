@@ -86,6 +86,23 @@ TEST_F(CommandRun, TypedTextStaysAndTheNextChunkGoesToTheEndNotTheCaret)
     EXPECT_EQ(settledOutput("xyzAB"), "xyzAB");
 }
 
+TEST_F(CommandRun, TypingIntoTheCommandBoxDuringARunLeavesTheRunAlone)
+{
+    const std::string command = childCommand("outs:A sleep:3000 outs:B");
+    ASSERT_TRUE(setWindowText(commandBox(), command));
+    clickCentreOf(runButton());
+    ASSERT_TRUE(waitUntil([&] { return outputText() == "A"; }, kRunTimeoutMs)) << outputText();
+
+    clickCentreOf(commandBox());
+    ASSERT_TRUE(waitUntil([&] { return app().focusedControlId() == kCommandBoxId; }, 2000));
+    pressKey(VK_END);
+    typeKeys(" zz");
+    EXPECT_TRUE(waitUntil([&] { return windowText(commandBox()) == command + " zz"; }, 2000))
+        << windowText(commandBox());
+
+    EXPECT_EQ(settledOutput("AB"), "AB");
+}
+
 TEST_F(CommandRun, ClickDuringARunStartsNoSecondRun)
 {
     TemporaryFile tally("cmdpane_tally_");
