@@ -17,7 +17,6 @@
 //   hang                 wait for ever
 //   exit:CODE            end with CODE
 //   cmdline              write the command line the program was given, as it stands
-//   cmdline              write the command line the program was given, as it stands
 // A failed write ends the program with code 3.
 #include <windows.h>
 
@@ -166,7 +165,6 @@ void runStep(const char* arg)
         }
     }
     else if (std::strcmp(arg, "hang") == 0) Sleep(INFINITE);
-    else if (std::strcmp(arg, "cmdline") == 0) writeAll(STD_OUTPUT_HANDLE, GetCommandLineA(), std::strlen(GetCommandLineA()));
     else if (std::strcmp(arg, "cmdline") == 0) writeAll(STD_OUTPUT_HANDLE, GetCommandLineA(), std::strlen(GetCommandLineA()));
     else if ((value = after(arg, "exit:"))) ExitProcess(static_cast<UINT>(std::strtoul(value, nullptr, 0)));
 }
