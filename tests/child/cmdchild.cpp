@@ -17,6 +17,7 @@
 //   hang                 wait for ever
 //   exit:CODE            end with CODE
 //   cmdline              write the command line the program was given, as it stands
+//   await:PATH           wait until the file PATH exists, a minute at most
 // A failed write ends the program with code 3.
 #include <windows.h>
 
@@ -166,6 +167,7 @@ void runStep(const char* arg)
     }
     else if (std::strcmp(arg, "hang") == 0) Sleep(INFINITE);
     else if (std::strcmp(arg, "cmdline") == 0) writeAll(STD_OUTPUT_HANDLE, GetCommandLineA(), std::strlen(GetCommandLineA()));
+    else if ((value = after(arg, "await:"))) for (int i = 0; i < 600 && GetFileAttributesA(value) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
     else if ((value = after(arg, "exit:"))) ExitProcess(static_cast<UINT>(std::strtoul(value, nullptr, 0)));
 }
 
