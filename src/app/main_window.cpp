@@ -182,9 +182,11 @@ void setIcons(HWND window)
         WPARAM which;
         int size;
     } icons[] = {{ICON_BIG, 32}, {ICON_SMALL, 16}};
+    // Shared images are loaded once per process and belong to the system:
+    // a window made again gets the same icons, and nobody destroys them.
     for (const auto& icon : icons) {
         const HANDLE image = LoadImageA(programInstance(), "DEFAULT_ICON", IMAGE_ICON, icon.size, icon.size,
-                                        LR_DEFAULTCOLOR);
+                                        LR_DEFAULTCOLOR | LR_SHARED);
         if (image) SendMessageA(window, WM_SETICON, icon.which, reinterpret_cast<LPARAM>(image));
     }
 }
