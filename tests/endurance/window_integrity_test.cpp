@@ -1,6 +1,7 @@
 // Hostile streams through the real window: text that a GBK box keeps byte
 // for byte (line breaks of every kind, long lines, pairs with a 0x5C trail
-// byte) shows exactly as written.
+// byte) shows exactly as written, and the window keeps answering while it
+// pours in.
 #include <algorithm>
 #include <cstdio>
 
@@ -12,7 +13,7 @@ namespace {
 
 using WindowIntegrity = EnduranceApp;
 
-constexpr DWORD kAnswerLimitMs = 500;
+std::string gbkSteps(int seed, size_t maxSize) { return "gbk:" + std::to_string(seed) + ":" + std::to_string(maxSize); }
 
 TEST_F(WindowIntegrity, GbkStreamsShowByteForByte)
 {
@@ -20,24 +21,10 @@ TEST_F(WindowIntegrity, GbkStreamsShowByteForByte)
     const int firstSeed = countFromEnvironment("CMDPANE_INTEGRITY_FIRST_SEED", 1);
     const size_t maxSize = static_cast<size_t>(countFromEnvironment("CMDPANE_INTEGRITY_MAX", 256 * 1024));
     int failed = 0;
-    int missedAnswers = 0;
-    DWORD slowestAnswerMs = 0;
-    size_t shownAtSlowest = 0;
     for (int seed = firstSeed; seed < firstSeed + seeds; ++seed) {
-        const std::string steps = "gbk:" + std::to_string(seed) + ":" + std::to_string(maxSize);
+        const std::string steps = gbkSteps(seed, maxSize);
         const std::string expected = mixedStream(static_cast<uint64_t>(seed), maxSize, StreamKind::Gbk);
-        ASSERT_TRUE(startRun(childCommand(steps))) << "seed " << seed;
-        // The window answers while the output pours in.
-        ASSERT_TRUE(waitUntil([&] {
-            const DWORD asked = GetTickCount();
-            if (!windowAnswers(kAnswerLimitMs)) ++missedAnswers;
-            const DWORD took = GetTickCount() - asked;
-            if (took > slowestAnswerMs) {
-                slowestAnswerMs = took;
-                shownAtSlowest = outputText().size();
-            }
-            return waitForNoChildren(0);
-        }, 120000)) << "seed " << seed << ": the run did not end";
+        ASSERT_TRUE(runToEnd(childCommand(steps), 120000)) << "seed " << seed;
         waitUntil([&] { return outputText().size() >= expected.size(); }, 10000);
         const std::string shown = outputText();
         if (shown == expected) continue;
@@ -46,12 +33,36 @@ TEST_F(WindowIntegrity, GbkStreamsShowByteForByte)
                       << "; replay with CMDPANE_INTEGRITY_FIRST_SEED=" << seed
                       << " CMDPANE_WINDOW_INTEGRITY_SEEDS=1 CMDPANE_INTEGRITY_MAX=" << maxSize;
     }
-    std::printf("[ figures  ] slowest answer while the output poured in: %lu ms, with %lu bytes shown\n",
-                static_cast<unsigned long>(slowestAnswerMs), static_cast<unsigned long>(shownAtSlowest));
-    EXPECT_EQ(missedAnswers, 0) << "the window did not answer within " << kAnswerLimitMs << " ms";
-    RecordProperty("slowest_answer_ms", static_cast<int>(slowestAnswerMs));
     RecordProperty("seeds", seeds);
     RecordProperty("failed_seeds", failed);
+}
+
+// A pause a user notices: the output is shown in updates small enough that
+// none of them keeps the window from answering this long. (Under Wine an
+// edit box takes 16 KB of this text in about 130 ms and 64 KB in about 500.)
+constexpr DWORD kAnswerLimitMs = 300;
+
+TEST_F(WindowIntegrity, WindowAnswersWhileTheOutputPoursIn)
+{
+    DWORD slowestAnswerMs = 0;
+    size_t shownAtSlowest = 0;
+    for (int seed = 1; seed <= 5; ++seed) {
+        ASSERT_TRUE(startRun(childCommand(gbkSteps(seed, 256 * 1024)))) << "seed " << seed;
+        ASSERT_TRUE(waitUntil([&] {
+            const DWORD asked = GetTickCount();
+            windowAnswers(2000);
+            const DWORD took = GetTickCount() - asked;
+            if (took > slowestAnswerMs) {
+                slowestAnswerMs = took;
+                shownAtSlowest = outputText().size();
+            }
+            return waitForNoChildren(0);
+        }, 120000)) << "seed " << seed << ": the run did not end";
+    }
+    std::printf("[ figures  ] slowest answer while the output poured in: %lu ms, with %lu bytes shown\n",
+                static_cast<unsigned long>(slowestAnswerMs), static_cast<unsigned long>(shownAtSlowest));
+    RecordProperty("slowest_answer_ms", static_cast<int>(slowestAnswerMs));
+    EXPECT_LE(slowestAnswerMs, kAnswerLimitMs) << "with " << shownAtSlowest << " bytes shown";
 }
 
 }  // namespace
