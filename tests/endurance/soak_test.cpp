@@ -219,7 +219,8 @@ std::vector<SoakCommand> soakCommands()
         {"large output", childCommand("text:200000"),
          [largeText](const std::string& out) {
              if (out == largeText) return testing::AssertionSuccess();
-             return testing::AssertionFailure() << out.size() << " bytes, not the " << largeText.size() << " written";
+             return testing::AssertionFailure() << out.size() << " bytes, not the " << largeText.size()
+                                                << " written: " << out.substr(0, 200);
          },
          0},
         {"child killed mid-output", childCommand("flood:30000"), isFloodPrefix, 400},
