@@ -133,8 +133,9 @@ private:
         }
         lastShowTick_ = GetTickCount();
         intervalMs_ = updateIntervalFor(lastShowTick_ - started);
-        boxSpeed_.note(count, microsecondsNow() - startedUs);
-        updateLimit_ = updateLimitFor(boxSpeed_);
+        const ULONGLONG costUs = microsecondsNow() - startedUs;
+        boxSpeed_.note(count, costUs);
+        updateLimit_ = nextUpdateLimit(boxSpeed_, count, costUs / 1000u);
     }
 
     RunnerShell& shell_;
@@ -362,4 +363,20 @@ size_t updateLimitFor(const BoxSpeed& speed)
     const ULONGLONG wanted = speed.bytesPerMs() * workMs;
     return wanted < kSmallestUpdate ? kSmallestUpdate
                                      : (wanted > kLargestUpdate ? kLargestUpdate : static_cast<size_t>(wanted));
+}
+
+size_t nextUpdateLimit(const BoxSpeed& speed, size_t shown, ULONGLONG costMs)
+{
+    size_t limit = updateLimitFor(speed);
+    // Grow by doubling at most: a rate learnt from text that was cheap to lay
+    // out can be far too high for the text that follows.
+    const size_t doubled = shown < kSmallestUpdate ? 2 * kSmallestUpdate : 2 * shown;
+    if (limit > doubled) limit = doubled;
+    // Whatever the model says, an update that kept the window waiting too long
+    // makes the next one smaller in proportion.
+    if (costMs > kLongestUpdateMs) {
+        const size_t scaled = static_cast<size_t>(shown * kLongestUpdateMs / costMs);
+        if (limit > scaled) limit = scaled < kSmallestUpdate ? kSmallestUpdate : scaled;
+    }
+    return limit;
 }

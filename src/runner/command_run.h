@@ -47,8 +47,12 @@ private:
 // or, once each update has a larger fixed cost, as much work as that cost, so
 // that at least half of the time spent updating goes into new text.
 size_t updateLimitFor(const BoxSpeed& speed);
+// The limit for the next update after one of `shown` bytes that took `costMs`.
+size_t nextUpdateLimit(const BoxSpeed& speed, size_t shown, ULONGLONG costMs);
 
 constexpr DWORD kUpdateBudgetMs = 40;
+// The longest an update may keep the window from answering, whatever it carries.
+constexpr DWORD kLongestUpdateMs = 250;
 constexpr size_t kSmallestUpdate = 16 * 1024;
 constexpr size_t kLargestUpdate = 1024 * 1024;
 

@@ -58,3 +58,24 @@ TEST(UpdatePacing, IntervalAndRestingWait)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UpdatePacing, NextUpdateGrowsByDoublingAtMostAndShrinksAfterALongOne)
+{
+    BoxSpeed optimistic;
+    optimistic.note(kSmallestUpdate, 1000);  // cheap text: 16 bytes per microsecond
+    const struct {
+        size_t shown;
+        ULONGLONG costMs;
+        size_t next;
+    } cases[] = {
+        {kSmallestUpdate, 1, 2 * kSmallestUpdate},      // the model wants far more; doubling only
+        {1000, 1, 2 * kSmallestUpdate},                 // a trickle does not shrink the limit
+        {400000, 1000, 400000 * kLongestUpdateMs / 1000},  // a long update: smaller in proportion
+        {20000, 5000, kSmallestUpdate},                 // never below the smallest update
+    };
+    for (const auto& c : cases) EXPECT_EQ(nextUpdateLimit(optimistic, c.shown, c.costMs), c.next) << c.shown;
+}
+
+}  // namespace
