@@ -42,12 +42,7 @@ TEST_F(WindowIntegrity, GbkStreamsShowByteForByte)
 // edit box takes 16 KB of this text in about 130 ms and 64 KB in about 500.)
 constexpr DWORD kAnswerLimitMs = 300;
 
-// DISABLED_ while the first update of a run may hold up to 64 KB: before the
-// box's speed is known, updateLimitFor answers 64 KB, and Wine's edit box
-// takes 0.3-0.5 s for that much of this text, during which the window does
-// not answer (measured: 390-520 ms with 68-82 KB shown). Starting from
-// kSmallestUpdate instead keeps it near 200 ms.
-TEST_F(WindowIntegrity, DISABLED_WindowAnswersWhileTheOutputPoursIn)
+TEST_F(WindowIntegrity, WindowAnswersWhileTheOutputPoursIn)
 {
     DWORD slowestAnswerMs = 0;
     size_t shownAtSlowest = 0;
