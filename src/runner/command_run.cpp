@@ -358,7 +358,7 @@ void BoxSpeed::note(size_t bytes, ULONGLONG microseconds)
 
 size_t updateLimitFor(const BoxSpeed& speed)
 {
-    if (speed.bytesPerMs() == 0) return 64 * 1024;
+    if (speed.bytesPerMs() == 0) return kSmallestUpdate;
     const ULONGLONG workMs = speed.fixedCostMs() > kUpdateBudgetMs ? speed.fixedCostMs() : kUpdateBudgetMs;
     const ULONGLONG wanted = speed.bytesPerMs() * workMs;
     return wanted < kSmallestUpdate ? kSmallestUpdate

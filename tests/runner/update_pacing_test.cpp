@@ -7,7 +7,7 @@ namespace {
 TEST(UpdatePacing, UpdatesGrowWithTheBoxsFixedCost)
 {
     BoxSpeed speed;
-    EXPECT_EQ(updateLimitFor(speed), 64u * 1024);
+    EXPECT_EQ(updateLimitFor(speed), kSmallestUpdate);
 
     // 100 KB in 100 ms: 1000 bytes per millisecond, no fixed cost yet.
     speed.note(100000, 100000);
