@@ -24,7 +24,7 @@ const char kRunCaption[] = "\xD6\xB4\xD0\xD0";
 const char kCommandFontFace[] = "\xCB\xCE\xCC\xE5";
 const char kInitialCommand[] = "dir c:\\";
 
-struct ControlSpec {
+struct ControlLayout {
     const char* className;
     int id;
     int x, y, width, height;
@@ -33,13 +33,13 @@ struct ControlSpec {
 };
 
 constexpr DWORD kControlBase = WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS;
-const ControlSpec kOutputBoxSpec = {
+const ControlLayout kOutputBoxLayout = {
     "EDIT", kOutputBoxId, 0, 0, 409, 185, "",
     kControlBase | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN};
-const ControlSpec kRunButtonSpec = {
+const ControlLayout kRunButtonLayout = {
     "BUTTON", kRunButtonId, 317, 194, 88, 24, kRunCaption,
     kControlBase | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE};
-const ControlSpec kCommandBoxSpec = {
+const ControlLayout kCommandBoxLayout = {
     "EDIT", kCommandBoxId, 5, 194, 304, 24, kInitialCommand, kControlBase | ES_LEFT | ES_AUTOHSCROLL};
 
 #ifdef CMDPANE_FAULT_HOOKS
@@ -106,10 +106,10 @@ void recomputeFrame(HWND window)
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
 }
 
-HWND createControl(HWND parent, const ControlSpec& spec)
+HWND createControl(HWND parent, const ControlLayout& layout)
 {
-    return CreateWindowExA(0, spec.className, spec.text, spec.style, spec.x, spec.y, spec.width, spec.height, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), programInstance(), nullptr);
+    return CreateWindowExA(0, layout.className, layout.text, layout.style, layout.x, layout.y, layout.width, layout.height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), programInstance(), nullptr);
 }
 
 enum class BoxLines { Single, Multi };
@@ -147,15 +147,15 @@ HFONT defaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FO
 
 bool createControls(MainWindow& w)
 {
-    w.outputBox = createControl(w.window, kOutputBoxSpec);
+    w.outputBox = createControl(w.window, kOutputBoxLayout);
     if (!w.outputBox) return false;
     setUpEditBox(w.outputBox, defaultGuiFont(), BoxLines::Multi);
 
-    w.runButton = createControl(w.window, kRunButtonSpec);
+    w.runButton = createControl(w.window, kRunButtonLayout);
     if (!w.runButton) return false;
     SendMessageA(w.runButton, WM_SETFONT, reinterpret_cast<WPARAM>(defaultGuiFont()), TRUE);
 
-    w.commandBox = createControl(w.window, kCommandBoxSpec);
+    w.commandBox = createControl(w.window, kCommandBoxLayout);
     if (!w.commandBox) return false;
     setUpEditBox(w.commandBox, w.commandFont, BoxLines::Single);
     return true;
