@@ -8,6 +8,7 @@
 #include "single_line_box.h"
 #include "program_shell.h"
 #include "window_runner_shell.h"
+#include "word_breaks.h"
 
 namespace {
 
@@ -145,11 +146,18 @@ HFONT createCommandFont()
 
 HFONT defaultGuiFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
+int CALLBACK outputBoxWordBreak(LPSTR text, int index, int count, int action) noexcept
+{
+    return wordBreakPosition(text, index, count, action, CP_ACP);
+}
+
 bool createControls(MainWindow& w)
 {
     w.outputBox = createControl(w.window, kOutputBoxLayout);
     if (!w.outputBox) return false;
     setUpEditBox(w.outputBox, defaultGuiFont(), BoxLines::Multi);
+    const EDITWORDBREAKPROCA wordBreak = outputBoxWordBreak;
+    SendMessageA(w.outputBox, EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(wordBreak));
 
     w.runButton = createControl(w.window, kRunButtonLayout);
     if (!w.runButton) return false;

@@ -256,6 +256,27 @@ TEST_F(MainWindowTest, AppendTakesMegabytesWhole)
     EXPECT_EQ(outputText().size(), appended);
 }
 
+// The box breaks long lines by its own rule, which looks at one line at a
+// time; the system's breaker would analyse the whole text after every append.
+TEST_F(MainWindowTest, LongLinesWrapAtWordStarts)
+{
+    EXPECT_NE(SendMessageA(w.outputBox, EM_GETWORDBREAKPROC, 0, 0), 0);
+
+    std::string line;
+    for (int i = 0; line.size() < 600; ++i) line += "word" + std::to_string(i) + ' ';
+    line += "\r\n";
+    appendOutputText(line.c_str(), line.size());
+    const LRESULT rows = SendMessageA(w.outputBox, EM_GETLINECOUNT, 0, 0);
+    ASSERT_GT(rows, 3);
+    for (LRESULT row = 1; row + 1 < rows; ++row) {
+        const LRESULT start = SendMessageA(w.outputBox, EM_LINEINDEX, static_cast<WPARAM>(row), 0);
+        ASSERT_GT(start, 0);
+        EXPECT_EQ(line[static_cast<size_t>(start) - 1], ' ') << "row " << row << " starts inside a word";
+        EXPECT_EQ(line.compare(static_cast<size_t>(start), 4, "word"), 0) << "row " << row;
+    }
+    EXPECT_EQ(outputText(), line);
+}
+
 TEST_F(MainWindowTest, FocusStartsInTheOutputBoxAndTabCycles)
 {
     showAndActivate();

@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "single_line_box.h"
 #include "program_shell.h"
+#include "word_breaks.h"
 
 namespace {
 
@@ -151,6 +152,64 @@ TEST(SingleLineBox, EditingAreaIsOneCentredLine)
         EXPECT_EQ(line.right, c.expected.right);
         EXPECT_EQ(line.bottom, c.expected.bottom);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WordBreaks, FallAfterBlanksAndAroundDoubleByteCharacters)
+{
+    const UINT gbk = 936;
+    // "中文" is D6D0 CEC4.
+    const struct {
+        const char* text;
+        int index;
+        int action;
+        int expected;
+    } cases[] = {
+        {"abc def ghi", 11, WB_LEFT, 8},
+        {"abc def ghi", 8, WB_LEFT, 4},  // from a word's start: the word before
+        {"abc def ghi", 6, WB_LEFT, 4},
+        {"abc def ghi", 4, WB_LEFT, 0},
+        {"abc def ghi", 0, WB_LEFT, 0},
+        {"abc   def", 9, WB_LEFT, 6},  // a run of blanks is one gap
+        {"abc   def", 5, WB_LEFT, 0},
+        {"a\tb", 3, WB_LEFT, 2},
+        {"nospacesatall", 13, WB_LEFT, 0},
+        {"\xD6\xD0\xCE\xC4", 4, WB_LEFT, 2},
+        {"\xD6\xD0\xCE\xC4", 3, WB_LEFT, 2},  // never inside a character
+        {"\xD6\xD0\xCE\xC4", 2, WB_LEFT, 0},
+        {"ab\xD6\xD0", 4, WB_LEFT, 2},   // before a double-byte character
+        {"\xD6\xD0" "ab", 4, WB_LEFT, 2},  // and after one
+        {"\xD6\x20" "ab", 4, WB_LEFT, 2},  // a trail byte 0x20 is no blank
+        {"abc def", 1, WB_RIGHT, 4},
+        {"abc def", 4, WB_RIGHT, 4},
+        {"abc def", 5, WB_RIGHT, 7},
+        {"\xD6\xD0\xCE\xC4", 1, WB_RIGHT, 2},
+        {"a b", 1, WB_ISDELIMITER, 1},
+        {"a\tb", 1, WB_ISDELIMITER, 1},
+        {"a b", 0, WB_ISDELIMITER, 0},
+        {"a b", 3, WB_ISDELIMITER, 0},
+        // Positions outside the text are taken as its nearer end.
+        {"abc def", -5, WB_LEFT, 0},
+        {"abc def", 100, WB_LEFT, 4},
+        {"abc def", 100, WB_RIGHT, 7},
+        {"abc def", -5, WB_ISDELIMITER, 0},
+        {"", 0, WB_LEFT, 0},
+        {"", 0, WB_RIGHT, 0},
+    };
+    for (const auto& c : cases) {
+        const int count = static_cast<int>(std::strlen(c.text));
+        EXPECT_EQ(wordBreakPosition(c.text, c.index, count, c.action, gbk), c.expected)
+            << '"' << c.text << "\" index " << c.index << " action " << c.action;
+    }
+}
+
+TEST(WordBreaks, UnknownActionsAndMissingTextAnswerZero)
+{
+    EXPECT_EQ(wordBreakPosition("abc def", 5, 7, 99, 936), 0);
+    EXPECT_EQ(wordBreakPosition(nullptr, 5, 7, WB_LEFT, 936), 0);
 }
 
 }  // namespace
