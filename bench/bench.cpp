@@ -41,7 +41,14 @@ public:
     void processPendingEvents() override
     {
         const Clock::time_point now = Clock::now();
-        if (sawEvents_) maxGapMs_ = std::max(maxGapMs_, millisecondsBetween(lastEvents_, now));
+        if (sawEvents_) {
+            const double gapMs = millisecondsBetween(lastEvents_, now);
+            maxGapMs_ = std::max(maxGapMs_, gapMs);
+            if (traceUpdates_ && gapMs > 100) {
+                std::printf("gap: %.1f ms, of which %.1f ms in updates\n", gapMs, updatesInGapMs_);
+            }
+        }
+        updatesInGapMs_ = 0;
         sawEvents_ = true;
         real_.processPendingEvents();
         lastEvents_ = Clock::now();
@@ -51,7 +58,9 @@ public:
     {
         const Clock::time_point before = Clock::now();
         real_.appendOutputText(text, length);
-        updatesMs_ += millisecondsBetween(before, Clock::now());
+        const double updateMs = millisecondsBetween(before, Clock::now());
+        updatesMs_ += updateMs;
+        updatesInGapMs_ += updateMs;
         if (traceUpdates_) std::printf("update: %zu bytes in %.1f ms\n", length, millisecondsBetween(before, Clock::now()));
         noteStamps(text);
     }
@@ -97,6 +106,7 @@ private:
     double maxGapMs_ = 0;
     double updatesMs_ = 0;
     double eventsMs_ = 0;
+    double updatesInGapMs_ = 0;
     std::vector<double> latenciesMs_;
 };
 

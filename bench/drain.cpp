@@ -21,7 +21,7 @@ DrainResult drainCommand(const std::string& commandText)
     HANDLE writeEnd = nullptr;
     DrainResult result;
     const auto started = std::chrono::steady_clock::now();
-    if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) return result;
+    if (!CreatePipe(&readEnd, &writeEnd, &attributes, kPipeBufferSize)) return result;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA startup;

@@ -83,11 +83,17 @@ public:
     // child then waits on a full pipe instead of the program's memory growing.
     bool backlogFull() const { return pending_.length() - shownUpTo_ >= kLargestBacklog; }
 
+    // Behind by a whole update or more, or gathered for a whole interval.
+    bool updateDue() const
+    {
+        const bool behind = pending_.length() - shownUpTo_ >= updateLimit_;
+        return hasUnshown() && (behind || GetTickCount() - lastShowTick_ >= intervalMs_);
+    }
+
+    // A backlog is caught up at once, one update per pass.
     void showIfDue()
     {
-        // Behind by a whole update or more: catch up at once, one update per pass.
-        const bool behind = pending_.length() - shownUpTo_ >= updateLimit_;
-        if (hasUnshown() && (behind || GetTickCount() - lastShowTick_ >= intervalMs_)) show(false);
+        if (updateDue()) show(false);
     }
 
     // After the child's end: one more part of what is left, a lone lead byte included.
@@ -162,6 +168,23 @@ void readChunk(RunnerShell& shell, RunState& state)
     if (!ReadFile(state.pipeRead, state.chunkBuffer, kMaxReadBytes, &state.byteCount, nullptr)) state.byteCount = 0;
 }
 
+// Reads, a chunk at a time, the bytes the pipe said were waiting: they are
+// there, so no read waits. Stops early when an update of the box is due, and
+// after kLargestReadingPass bytes, so that pending events are not kept
+// waiting; the rest is read in the next pass.
+void readWaitingBytes(RunnerShell& shell, RunState& state, OutputGatherer& output, DWORD waiting)
+{
+    size_t readThisPass = 0;
+    while (waiting > 0) {
+        readChunk(shell, state);
+        if (state.byteCount == 0) return;
+        output.add(state.chunkBuffer, state.byteCount);
+        readThisPass += state.byteCount;
+        waiting = state.byteCount < waiting ? waiting - state.byteCount : 0;
+        if (readThisPass >= kLargestReadingPass || output.updateDue() || output.backlogFull()) return;
+    }
+}
+
 void closeRunHandles(RunState& state)
 {
     closeOnce(state.pipeRead);
@@ -193,9 +216,8 @@ void pumpOutput(RunnerShell& shell, RunState& state)
         bool busy = output.backlogFull();
         if (busy) {
             // The box is behind: the pipe waits until it has caught up.
-        } else if (bytesWaiting(state) != 0) {
-            readChunk(shell, state);
-            output.add(state.chunkBuffer, state.byteCount);
+        } else if (const DWORD waiting = bytesWaiting(state)) {
+            readWaitingBytes(shell, state, output, waiting);
             idleWaitMs = kFirstIdleWaitMs;
             busy = true;
         } else if (childFinished(state)) {
@@ -225,7 +247,7 @@ void runCommand(RunnerShell& shell, RunState& state)
     state.securityAttributes.bInheritHandle = TRUE;
     state.pipeRead = nullptr;
     state.pipeWrite = nullptr;
-    if (!CreatePipe(&state.pipeRead, &state.pipeWrite, &state.securityAttributes, 0)) {
+    if (!CreatePipe(&state.pipeRead, &state.pipeWrite, &state.securityAttributes, kPipeBufferSize)) {
         const DWORD error = GetLastError();
         state.pipeRead = nullptr;
         state.pipeWrite = nullptr;
@@ -353,30 +375,56 @@ void BoxSpeed::note(size_t bytes, ULONGLONG microseconds)
     if (bestBytesPerMs_ == 0) return;
     const ULONGLONG sizeMs = bytes / bestBytesPerMs_;
     const ULONGLONG costMs = microseconds / 1000u;
-    fixedCostMs_ = costMs > sizeMs ? costMs - sizeMs : 0;
+    fixedCostSamplesMs_[fixedCostSampleCount_ % kFixedCostSamples] = costMs > sizeMs ? costMs - sizeMs : 0;
+    ++fixedCostSampleCount_;
 }
+
+ULONGLONG BoxSpeed::fixedCostMs() const
+{
+    const int samples = fixedCostSampleCount_ < kFixedCostSamples ? fixedCostSampleCount_ : kFixedCostSamples;
+    ULONGLONG least = 0;
+    for (int i = 0; i < samples; ++i) {
+        if (i == 0 || fixedCostSamplesMs_[i] < least) least = fixedCostSamplesMs_[i];
+    }
+    return least;
+}
+
+ULONGLONG updateTargetMsFor(ULONGLONG fixedCostMs)
+{
+    const ULONGLONG forNewText = fixedCostMs + fixedCostMs / 2;
+    return forNewText > kUpdateTargetMs ? forNewText : kUpdateTargetMs;
+}
+
+namespace {
+
+size_t clampedUpdateLimit(ULONGLONG bytes)
+{
+    if (bytes < kSmallestUpdate) return kSmallestUpdate;
+    return bytes > kLargestUpdate ? kLargestUpdate : static_cast<size_t>(bytes);
+}
+
+}  // namespace
 
 size_t updateLimitFor(const BoxSpeed& speed)
 {
     if (speed.bytesPerMs() == 0) return kSmallestUpdate;
-    const ULONGLONG workMs = speed.fixedCostMs() > kUpdateBudgetMs ? speed.fixedCostMs() : kUpdateBudgetMs;
-    const ULONGLONG wanted = speed.bytesPerMs() * workMs;
-    return wanted < kSmallestUpdate ? kSmallestUpdate
-                                     : (wanted > kLargestUpdate ? kLargestUpdate : static_cast<size_t>(wanted));
+    const ULONGLONG fixedMs = speed.fixedCostMs();
+    const ULONGLONG workMs = updateTargetMsFor(fixedMs) - fixedMs;
+    return clampedUpdateLimit(static_cast<ULONGLONG>(speed.bytesPerMs()) * workMs);
 }
 
 size_t nextUpdateLimit(const BoxSpeed& speed, size_t shown, ULONGLONG costMs)
 {
-    size_t limit = updateLimitFor(speed);
+    // A trickle says nothing about how much the box can take at once.
+    const ULONGLONG base = shown < kSmallestUpdate ? kSmallestUpdate : shown;
+    ULONGLONG limit = updateLimitFor(speed);
     // Grow by doubling at most: a rate learnt from text that was cheap to lay
     // out can be far too high for the text that follows.
-    const size_t doubled = shown < kSmallestUpdate ? 2 * kSmallestUpdate : 2 * shown;
-    if (limit > doubled) limit = doubled;
-    // Whatever the model says, an update that kept the window waiting too long
-    // makes the next one smaller in proportion.
-    if (costMs > kLongestUpdateMs) {
-        const size_t scaled = static_cast<size_t>(shown * kLongestUpdateMs / costMs);
-        if (limit > scaled) limit = scaled < kSmallestUpdate ? kSmallestUpdate : scaled;
+    if (limit > 2 * base) limit = 2 * base;
+    const ULONGLONG targetMs = updateTargetMsFor(speed.fixedCostMs());
+    if (costMs > targetMs) {
+        const ULONGLONG scaled = base * targetMs / costMs;
+        if (limit > scaled) limit = scaled;
     }
-    return limit;
+    return clampedUpdateLimit(limit);
 }

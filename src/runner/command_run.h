@@ -29,32 +29,46 @@ DWORD updateIntervalFor(DWORD lastUpdateCostMs);
 // How fast the output box takes in text, learnt from the updates of a run.
 // An update costs a part that grows with the text already in the box plus a
 // part per byte added; the fastest rate seen on a sizeable update is taken
-// as the per-byte part, and the rest of the last update's cost as the other.
+// as the per-byte part, and the rest of an update's cost as the other. The
+// machine's own hiccups only ever add to that rest, so the least of the last
+// few is kept.
 class BoxSpeed {
 public:
     void note(size_t bytes, ULONGLONG microseconds);
     // Bytes per millisecond; 0 while unknown.
     size_t bytesPerMs() const { return bestBytesPerMs_; }
-    // The part of the last update's cost that did not depend on its size.
-    ULONGLONG fixedCostMs() const { return fixedCostMs_; }
+    // The part of an update's cost that does not depend on its size.
+    ULONGLONG fixedCostMs() const;
 
 private:
+    static constexpr int kFixedCostSamples = 4;
     size_t bestBytesPerMs_ = 0;
-    ULONGLONG fixedCostMs_ = 0;
+    ULONGLONG fixedCostSamplesMs_[kFixedCostSamples] = {};
+    int fixedCostSampleCount_ = 0;
 };
 
-// The most bytes one update may add: about kUpdateBudgetMs of the box's work,
-// or, once each update has a larger fixed cost, as much work as that cost, so
-// that at least half of the time spent updating goes into new text.
+// How long an update may take in all, given the box's fixed cost:
+// kUpdateTargetMs, or, once the fixed cost alone comes near that (a box
+// holding many megabytes), half as much again as that cost, so that a third
+// of the time spent updating still goes into new text.
+ULONGLONG updateTargetMsFor(ULONGLONG fixedCostMs);
+// The most bytes one update may add, as the box's speed predicts: enough
+// to fill the update's target time.
 size_t updateLimitFor(const BoxSpeed& speed);
-// The limit for the next update after one of `shown` bytes that took `costMs`.
+// The limit for the next update after one of `shown` bytes that took
+// `costMs`: the prediction, but growing by doubling at most, and in
+// proportion smaller after an update that went past its target time.
 size_t nextUpdateLimit(const BoxSpeed& speed, size_t shown, ULONGLONG costMs);
 
-constexpr DWORD kUpdateBudgetMs = 40;
-// The longest an update may keep the window from answering, whatever it carries.
-constexpr DWORD kLongestUpdateMs = 250;
+// Short enough that the window answers within a tenth of a second while
+// output pours in, long enough that the fixed cost is shared by much text.
+constexpr DWORD kUpdateTargetMs = 65;
 constexpr size_t kSmallestUpdate = 16 * 1024;
 constexpr size_t kLargestUpdate = 1024 * 1024;
+
+// The most bytes one pass of the run reads before it processes pending
+// events: a few milliseconds of reading.
+constexpr size_t kLargestReadingPass = 64 * 1024;
 
 // The next wait while the child stays silent.
 DWORD nextIdleWait(DWORD currentWaitMs);

@@ -8,6 +8,10 @@
 
 constexpr size_t kChunkBufferSize = 1024;
 constexpr DWORD kMaxReadBytes = kChunkBufferSize - 1;
+// What the pipe holds before the child's writes wait. The system's default
+// (4 KB) stops the child within milliseconds of an update of the output box
+// starting; with room for a few updates' worth it goes on writing meanwhile.
+constexpr DWORD kPipeBufferSize = 256 * 1024;
 
 struct RunState {
     SECURITY_ATTRIBUTES securityAttributes;

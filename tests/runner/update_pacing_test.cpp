@@ -4,7 +4,13 @@
 
 namespace {
 
-TEST(UpdatePacing, UpdatesGrowWithTheBoxsFixedCost)
+// Notes `count` updates of `bytes` that took `milliseconds` each.
+void noteUpdates(BoxSpeed& speed, int count, size_t bytes, ULONGLONG milliseconds)
+{
+    for (int i = 0; i < count; ++i) speed.note(bytes, milliseconds * 1000);
+}
+
+TEST(UpdatePacing, UpdatesFillTheirTargetTimeWithNewText)
 {
     BoxSpeed speed;
     EXPECT_EQ(updateLimitFor(speed), kSmallestUpdate);
@@ -12,21 +18,41 @@ TEST(UpdatePacing, UpdatesGrowWithTheBoxsFixedCost)
     // 100 KB in 100 ms: 1000 bytes per millisecond, no fixed cost yet.
     speed.note(100000, 100000);
     EXPECT_EQ(speed.bytesPerMs(), 1000u);
-    EXPECT_EQ(updateLimitFor(speed), 1000u * kUpdateBudgetMs);
+    EXPECT_EQ(updateLimitFor(speed), 1000u * kUpdateTargetMs);
 
-    // The box has grown: the same amount now costs 300 ms. The rate stays the
-    // best one seen, the rest is fixed cost, and the next update carries as
-    // much new text as that cost.
-    speed.note(100000, 300000);
+    // The box has grown: the same amount now costs 130 ms. The rate stays the
+    // best one seen and the rest is fixed cost, once it has been seen a few
+    // times running.
+    noteUpdates(speed, 4, 100000, 130);
     EXPECT_EQ(speed.bytesPerMs(), 1000u);
-    EXPECT_EQ(speed.fixedCostMs(), 200u);
-    EXPECT_EQ(updateLimitFor(speed), 200000u);
+    EXPECT_EQ(speed.fixedCostMs(), 30u);
+    EXPECT_EQ(updateLimitFor(speed), 1000u * (kUpdateTargetMs - 30));
+
+    // One hiccup of the machine does not make the box look slower.
+    speed.note(100000, 400000);
+    EXPECT_EQ(speed.fixedCostMs(), 30u);
 
     // Updates too small or too quick to time teach nothing about the rate.
     BoxSpeed untaught;
     untaught.note(kSmallestUpdate - 1, 50000);
     untaught.note(1000000, 100);
     EXPECT_EQ(untaught.bytesPerMs(), 0u);
+}
+
+TEST(UpdatePacing, ABoxOfManyMegabytesStillGetsATwoThirdsShareOfNewText)
+{
+    const struct {
+        ULONGLONG fixedMs;
+        ULONGLONG targetMs;
+    } targets[] = {{0, kUpdateTargetMs}, {40, kUpdateTargetMs}, {100, 150}, {400, 600}};
+    for (const auto& t : targets) EXPECT_EQ(updateTargetMsFor(t.fixedMs), t.targetMs) << t.fixedMs;
+
+    BoxSpeed huge;
+    huge.note(100000, 100000);
+    noteUpdates(huge, 4, 100000, 300);  // 200 ms of fixed cost per update
+    EXPECT_EQ(updateLimitFor(huge), 100000u);
+    // An update that took its target time is not made smaller.
+    EXPECT_EQ(nextUpdateLimit(huge, 100000, 300), 100000u);
 }
 
 TEST(UpdatePacing, LimitsStayInTheirRange)
@@ -57,10 +83,6 @@ TEST(UpdatePacing, IntervalAndRestingWait)
     EXPECT_EQ(wait, kLongestIdleWaitMs);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(UpdatePacing, NextUpdateGrowsByDoublingAtMostAndShrinksAfterALongOne)
 {
     BoxSpeed optimistic;
@@ -70,10 +92,10 @@ TEST(UpdatePacing, NextUpdateGrowsByDoublingAtMostAndShrinksAfterALongOne)
         ULONGLONG costMs;
         size_t next;
     } cases[] = {
-        {kSmallestUpdate, 1, 2 * kSmallestUpdate},      // the model wants far more; doubling only
-        {1000, 1, 2 * kSmallestUpdate},                 // a trickle does not shrink the limit
-        {400000, 1000, 400000 * kLongestUpdateMs / 1000},  // a long update: smaller in proportion
-        {20000, 5000, kSmallestUpdate},                 // never below the smallest update
+        {kSmallestUpdate, 1, 2 * kSmallestUpdate},  // the model wants far more; doubling only
+        {1000, 1, 2 * kSmallestUpdate},             // a trickle does not shrink the limit
+        {400000, 1000, 400000 * kUpdateTargetMs / 1000},  // past its target: smaller in proportion
+        {20000, 5000, kSmallestUpdate},             // never below the smallest update
     };
     for (const auto& c : cases) EXPECT_EQ(nextUpdateLimit(optimistic, c.shown, c.costMs), c.next) << c.shown;
 }
