@@ -170,10 +170,11 @@ void readChunk(RunnerShell& shell, RunState& state)
 
 // Reads, a chunk at a time, the bytes the pipe said were waiting: they are
 // there, so no read waits. Stops early when an update of the box is due, and
-// after kLargestReadingPass bytes, so that pending events are not kept
-// waiting; the rest is read in the next pass.
+// after kLargestReadingPass bytes or kLongestReadingPassUs, so that pending
+// events are not kept waiting; the rest is read in the next pass.
 void readWaitingBytes(RunnerShell& shell, RunState& state, OutputGatherer& output, DWORD waiting)
 {
+    const ULONGLONG startedUs = microsecondsNow();
     size_t readThisPass = 0;
     while (waiting > 0) {
         readChunk(shell, state);
@@ -182,6 +183,7 @@ void readWaitingBytes(RunnerShell& shell, RunState& state, OutputGatherer& outpu
         readThisPass += state.byteCount;
         waiting = state.byteCount < waiting ? waiting - state.byteCount : 0;
         if (readThisPass >= kLargestReadingPass || output.updateDue() || output.backlogFull()) return;
+        if (microsecondsNow() - startedUs >= kLongestReadingPassUs) return;
     }
 }
 

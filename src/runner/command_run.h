@@ -62,13 +62,14 @@ size_t nextUpdateLimit(const BoxSpeed& speed, size_t shown, ULONGLONG costMs);
 
 // Short enough that the window answers within a tenth of a second while
 // output pours in, long enough that the fixed cost is shared by much text.
-constexpr DWORD kUpdateTargetMs = 65;
+constexpr DWORD kUpdateTargetMs = 50;
 constexpr size_t kSmallestUpdate = 16 * 1024;
 constexpr size_t kLargestUpdate = 1024 * 1024;
 
-// The most bytes one pass of the run reads before it processes pending
-// events: a few milliseconds of reading.
+// The most one pass of the run reads before it processes pending events:
+// a few milliseconds of reading.
 constexpr size_t kLargestReadingPass = 64 * 1024;
+constexpr ULONGLONG kLongestReadingPassUs = 5000;
 
 // The next wait while the child stays silent.
 DWORD nextIdleWait(DWORD currentWaitMs);

@@ -44,7 +44,7 @@ TEST(UpdatePacing, ABoxOfManyMegabytesStillGetsATwoThirdsShareOfNewText)
     const struct {
         ULONGLONG fixedMs;
         ULONGLONG targetMs;
-    } targets[] = {{0, kUpdateTargetMs}, {40, kUpdateTargetMs}, {100, 150}, {400, 600}};
+    } targets[] = {{0, kUpdateTargetMs}, {kUpdateTargetMs / 2, kUpdateTargetMs}, {100, 150}, {400, 600}};
     for (const auto& t : targets) EXPECT_EQ(updateTargetMsFor(t.fixedMs), t.targetMs) << t.fixedMs;
 
     BoxSpeed huge;
