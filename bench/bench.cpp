@@ -61,7 +61,10 @@ public:
         const double updateMs = millisecondsBetween(before, Clock::now());
         updatesMs_ += updateMs;
         updatesInGapMs_ += updateMs;
-        if (traceUpdates_) std::printf("update: %zu bytes in %.1f ms\n", length, millisecondsBetween(before, Clock::now()));
+        if (traceUpdates_) {
+            std::printf("update: %zu bytes in %.1f ms, at %.1f ms\n", length, updateMs,
+                        millisecondsBetween(runStarted_, before));
+        }
         noteStamps(text);
     }
     bool outputGone() override { return real_.outputGone(); }
@@ -70,6 +73,7 @@ public:
 
     void startRun()
     {
+        runStarted_ = Clock::now();
         sawEvents_ = false;
         maxGapMs_ = 0;
         updatesMs_ = 0;
@@ -102,6 +106,7 @@ private:
     WindowRunnerShell real_;
     const bool traceUpdates_ = std::getenv("CMDPANE_BENCH_TRACE") != nullptr;
     bool sawEvents_ = false;
+    Clock::time_point runStarted_;
     Clock::time_point lastEvents_;
     double maxGapMs_ = 0;
     double updatesMs_ = 0;

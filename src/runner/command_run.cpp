@@ -209,7 +209,7 @@ bool childFinished(RunState& state)
 void pumpOutput(RunnerShell& shell, RunState& state)
 {
     OutputGatherer output(shell);
-    DWORD idleWaitMs = kFirstIdleWaitMs;
+    DWORD lastBytesTick = GetTickCount();
     for (;;) {
         if (shell.outputGone()) {
             closeRunHandles(state);
@@ -220,7 +220,7 @@ void pumpOutput(RunnerShell& shell, RunState& state)
             // The box is behind: the pipe waits until it has caught up.
         } else if (const DWORD waiting = bytesWaiting(state)) {
             readWaitingBytes(shell, state, output, waiting);
-            idleWaitMs = kFirstIdleWaitMs;
+            lastBytesTick = GetTickCount();
             busy = true;
         } else if (childFinished(state)) {
             if (!output.hasUnshown()) {
@@ -234,8 +234,8 @@ void pumpOutput(RunnerShell& shell, RunState& state)
         shell.processPendingEvents();
         if (!busy && !shell.outputGone()) {
             const DWORD untilDue = output.msUntilDue();
+            const DWORD idleWaitMs = idleWaitFor(GetTickCount() - lastBytesTick);
             shell.waitForActivity(state.processInfo.hProcess, untilDue < idleWaitMs ? untilDue : idleWaitMs);
-            idleWaitMs = nextIdleWait(idleWaitMs);
         }
     }
 }
@@ -361,10 +361,10 @@ DWORD updateIntervalFor(DWORD lastUpdateCostMs)
     return wanted < shortest ? shortest : (wanted > longest ? longest : wanted);
 }
 
-DWORD nextIdleWait(DWORD currentWaitMs)
+DWORD idleWaitFor(DWORD silentForMs)
 {
-    const DWORD doubled = currentWaitMs * 2;
-    return doubled > kLongestIdleWaitMs ? kLongestIdleWaitMs : doubled;
+    const DWORD wait = silentForMs / 4;
+    return wait < kFirstIdleWaitMs ? kFirstIdleWaitMs : (wait > kLongestIdleWaitMs ? kLongestIdleWaitMs : wait);
 }
 
 void BoxSpeed::note(size_t bytes, ULONGLONG microseconds)

@@ -71,8 +71,13 @@ constexpr size_t kLargestUpdate = 1024 * 1024;
 constexpr size_t kLargestReadingPass = 64 * 1024;
 constexpr ULONGLONG kLongestReadingPassUs = 5000;
 
-// The next wait while the child stays silent.
-DWORD nextIdleWait(DWORD currentWaitMs);
+// How long the run rests, when the pipe is empty and the child runs, after
+// the child has been silent for `silentForMs`: a quarter of that silence,
+// from kFirstIdleWaitMs up to kLongestIdleWaitMs. Output that follows a
+// short pause (a child starting up, a command between two steps) is seen
+// within a few milliseconds; a child silent for long costs a wake-up every
+// kLongestIdleWaitMs.
+DWORD idleWaitFor(DWORD silentForMs);
 
 constexpr DWORD kFirstIdleWaitMs = 1;
 constexpr DWORD kLongestIdleWaitMs = 50;

@@ -74,13 +74,12 @@ TEST(UpdatePacing, IntervalAndRestingWait)
     } intervals[] = {{0, 25}, {10, 25}, {20, 40}, {39, 78}, {500, 80}};
     for (const auto& c : intervals) EXPECT_EQ(updateIntervalFor(c.costMs), c.intervalMs) << c.costMs;
 
-    DWORD wait = kFirstIdleWaitMs;
-    for (int i = 0; i < 20; ++i) {
-        const DWORD next = nextIdleWait(wait);
-        EXPECT_GE(next, wait);
-        wait = next;
-    }
-    EXPECT_EQ(wait, kLongestIdleWaitMs);
+    const struct {
+        DWORD silentForMs;
+        DWORD waitMs;
+    } waits[] = {{0, kFirstIdleWaitMs}, {3, kFirstIdleWaitMs}, {40, 10}, {100, 25}, {200, kLongestIdleWaitMs},
+                 {600000, kLongestIdleWaitMs}};
+    for (const auto& w : waits) EXPECT_EQ(idleWaitFor(w.silentForMs), w.waitMs) << w.silentForMs;
 }
 
 TEST(UpdatePacing, NextUpdateGrowsByDoublingAtMostAndShrinksAfterALongOne)
