@@ -83,12 +83,11 @@ public:
     // child then waits on a full pipe instead of the program's memory growing.
     bool backlogFull() const { return pending_.length() - shownUpTo_ >= kLargestBacklog; }
 
-    // Behind by a whole update or more, or gathered for a whole interval.
-    bool updateDue() const
-    {
-        const bool behind = pending_.length() - shownUpTo_ >= updateLimit_;
-        return hasUnshown() && (behind || GetTickCount() - lastShowTick_ >= intervalMs_);
-    }
+    // A whole update or more waits to be shown.
+    bool behind() const { return pending_.length() - shownUpTo_ >= updateLimit_; }
+
+    // Behind, or output gathered for a whole interval.
+    bool updateDue() const { return hasUnshown() && (behind() || GetTickCount() - lastShowTick_ >= intervalMs_); }
 
     // A backlog is caught up at once, one update per pass.
     void showIfDue()
@@ -169,9 +168,11 @@ void readChunk(RunnerShell& shell, RunState& state)
 }
 
 // Reads, a chunk at a time, the bytes the pipe said were waiting: they are
-// there, so no read waits. Stops early when an update of the box is due, and
-// after kLargestReadingPass bytes or kLongestReadingPassUs, so that pending
-// events are not kept waiting; the rest is read in the next pass.
+// there, so no read waits. Stops early once a whole update waits to be
+// shown, and after kLargestReadingPass bytes or kLongestReadingPassUs, so
+// that pending events are not kept waiting; the rest is read in the next
+// pass. An update that falls due meanwhile follows at the end of the pass
+// with all that has been read.
 void readWaitingBytes(RunnerShell& shell, RunState& state, OutputGatherer& output, DWORD waiting)
 {
     const ULONGLONG startedUs = microsecondsNow();
@@ -182,7 +183,7 @@ void readWaitingBytes(RunnerShell& shell, RunState& state, OutputGatherer& outpu
         output.add(state.chunkBuffer, state.byteCount);
         readThisPass += state.byteCount;
         waiting = state.byteCount < waiting ? waiting - state.byteCount : 0;
-        if (readThisPass >= kLargestReadingPass || output.updateDue() || output.backlogFull()) return;
+        if (readThisPass >= kLargestReadingPass || output.behind() || output.backlogFull()) return;
         if (microsecondsNow() - startedUs >= kLongestReadingPassUs) return;
     }
 }
@@ -198,7 +199,9 @@ void closeRunHandles(RunState& state)
 bool childFinished(RunState& state)
 {
     if (WaitForSingleObject(state.processInfo.hProcess, 0) != WAIT_OBJECT_0) {
-        GetExitCodeProcess(state.processInfo.hProcess, &state.exitCode);
+        // What GetExitCodeProcess answers for a running child, without one
+        // more call to the system at every idle pass.
+        state.exitCode = STILL_ACTIVE;
         return false;
     }
     GetExitCodeProcess(state.processInfo.hProcess, &state.exitCode);

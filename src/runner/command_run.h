@@ -80,4 +80,4 @@ constexpr ULONGLONG kLongestReadingPassUs = 5000;
 DWORD idleWaitFor(DWORD silentForMs);
 
 constexpr DWORD kFirstIdleWaitMs = 1;
-constexpr DWORD kLongestIdleWaitMs = 50;
+constexpr DWORD kLongestIdleWaitMs = 75;

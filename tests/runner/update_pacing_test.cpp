@@ -77,7 +77,7 @@ TEST(UpdatePacing, IntervalAndRestingWait)
     const struct {
         DWORD silentForMs;
         DWORD waitMs;
-    } waits[] = {{0, kFirstIdleWaitMs}, {3, kFirstIdleWaitMs}, {40, 10}, {100, 25}, {200, kLongestIdleWaitMs},
+    } waits[] = {{0, kFirstIdleWaitMs}, {3, kFirstIdleWaitMs}, {40, 10}, {100, 25}, {4 * kLongestIdleWaitMs, kLongestIdleWaitMs},
                  {600000, kLongestIdleWaitMs}};
     for (const auto& w : waits) EXPECT_EQ(idleWaitFor(w.silentForMs), w.waitMs) << w.silentForMs;
 }
