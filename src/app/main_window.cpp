@@ -354,29 +354,24 @@ OwnedText readWindowText(FatalErrorSink& sink, HWND window)
 // times in one append).
 class DrawingHeldOff {
 public:
-    explicit DrawingHeldOff(HWND control)
-        : control_(control), wasVisible_((GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0)
+    explicit DrawingHeldOff(HWND control) : control_(control), style_(GetWindowLongPtrA(control, GWL_STYLE))
     {
-        if (wasVisible_) setVisibleBit(false);
+        if (wasVisible()) SetWindowLongPtrA(control_, GWL_STYLE, style_ & ~static_cast<LONG_PTR>(WS_VISIBLE));
     }
     ~DrawingHeldOff()
     {
-        if (!wasVisible_) return;
-        setVisibleBit(true);
+        if (!wasVisible()) return;
+        SetWindowLongPtrA(control_, GWL_STYLE, style_);
         RedrawWindow(control_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     }
     DrawingHeldOff(const DrawingHeldOff&) = delete;
     DrawingHeldOff& operator=(const DrawingHeldOff&) = delete;
 
 private:
-    void setVisibleBit(bool visible)
-    {
-        const LONG_PTR style = GetWindowLongPtrA(control_, GWL_STYLE);
-        SetWindowLongPtrA(control_, GWL_STYLE, visible ? (style | WS_VISIBLE) : (style & ~static_cast<LONG_PTR>(WS_VISIBLE)));
-    }
+    bool wasVisible() const { return (style_ & WS_VISIBLE) != 0; }
 
     HWND control_;
-    bool wasVisible_;
+    LONG_PTR style_;  // as it was before; nothing else changes it meanwhile
 };
 
 // Scrolls the box so that its first line is at the top.

@@ -4,55 +4,28 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Walks `text` a character at a time; a lead byte at the very end stands alone.
-class CharacterWalk {
-public:
-    CharacterWalk(const char* text, int count, UINT codePage) : text_(text), count_(count), codePage_(codePage) {}
-
-    bool atEnd() const { return start_ >= count_; }
-    int start() const { return start_; }
-    bool isDoubleByte() const { return width() == 2; }
-    bool isBlankCharacter() const { return width() == 1 && isBlank(text_[start_]); }
-
-    void next() { start_ += width(); }
-
-private:
-    int width() const
-    {
-        const bool lead = IsDBCSLeadByteEx(codePage_, static_cast<BYTE>(text_[start_]));
-        return lead && start_ + 1 < count_ ? 2 : 1;
-    }
-
-    const char* text_;
-    int count_;
-    UINT codePage_;
-    int start_ = 0;
-};
-
-struct Character {
-    bool doubleByte = false;
-    bool blank = false;
-};
-
-bool breakBetween(const Character& before, const Character& after)
+// The bytes of the character at `at`; a lead byte at the very end stands alone.
+int characterWidth(const char* text, int at, int count, UINT codePage)
 {
-    if (before.doubleByte || after.doubleByte) return true;
-    return before.blank && !after.blank;
+    return IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[at])) && at + 1 < count ? 2 : 1;
 }
 
 // Calls visit(position) for every position where the line may break, in
-// order, until visit answers false.
+// order, until visit answers false: after a blank that a non-blank follows,
+// and before and after every double-byte character.
 template <typename Visit>
 void forEachBreak(const char* text, int count, UINT codePage, Visit visit)
 {
-    CharacterWalk walk(text, count, codePage);
-    Character before;
-    bool first = true;
-    for (; !walk.atEnd(); walk.next()) {
-        const Character current{walk.isDoubleByte(), walk.isBlankCharacter()};
-        if (!first && breakBetween(before, current) && !visit(walk.start())) return;
-        before = current;
-        first = false;
+    bool previousDoubleByte = false;
+    bool previousBlank = false;
+    for (int at = 0, width = 0; at < count; at += width) {
+        width = characterWidth(text, at, count, codePage);
+        const bool doubleByte = width == 2;
+        const bool blank = !doubleByte && isBlank(text[at]);
+        const bool mayBreak = at > 0 && (previousDoubleByte || doubleByte || (previousBlank && !blank));
+        if (mayBreak && !visit(at)) return;
+        previousDoubleByte = doubleByte;
+        previousBlank = blank;
     }
 }
 

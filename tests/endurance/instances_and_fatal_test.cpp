@@ -36,8 +36,6 @@ TEST_F(TwoInstances, StartedOneAfterTheOtherBothRunWithoutNoticingEachOther)
     }
 }
 
-constexpr char kMessageBoxClass[] = "#32770";
-constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr DWORD kFatalExitCode = 0xFFFFFFFF;
 // "窗口" (window) in GBK.
 constexpr char kWindowWord[] = "\xB4\xB0\xBF\xDA";
@@ -45,16 +43,6 @@ constexpr char kWindowWord[] = "\xB4\xB0\xBF\xDA";
 class FatalPath : public EnduranceApp {
 protected:
     void SetUp() override {}
-
-    HWND waitForErrorBox()
-    {
-        HWND box = nullptr;
-        waitUntil([&] { return (box = app().findTopLevel(kMessageBoxClass)) != nullptr || app().hasExited(); },
-                  10000);
-        return box;
-    }
-
-    static std::string boxText(HWND box) { return windowText(GetDlgItem(box, kMessageBoxTextId)); }
 
     void dismiss(HWND box)
     {
@@ -71,9 +59,9 @@ TEST_F(FatalPath, WindowCreationFailureNamesTheWindow)
     ScopedEnvironment failWindow("CMDPANE_FAIL_WINDOW", "1");
     app_ = std::make_unique<AppSession>(executable);
     ASSERT_TRUE(app().started());
-    const HWND box = waitForErrorBox();
+    const HWND box = app().waitForMessageBox();
     ASSERT_NE(box, nullptr) << "no error box; exit code " << app().exitCode();
-    EXPECT_NE(boxText(box).find(kWindowWord), std::string::npos) << boxText(box);
+    EXPECT_NE(messageBoxText(box).find(kWindowWord), std::string::npos) << messageBoxText(box);
     dismiss(box);
 }
 
@@ -98,9 +86,9 @@ TEST_F(FatalPath, AllocationFailureDuringARunNamesTheSizeAndLeavesNoChildStuck)
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(setWindowText(commandBox(), c.command));
         clickCentreOf(runButton());
-        const HWND box = waitForErrorBox();
+        const HWND box = app().waitForMessageBox();
         ASSERT_NE(box, nullptr) << "no error box; exit code " << app().exitCode();
-        EXPECT_NE(boxText(box).find(std::to_string(c.failingSize)), std::string::npos) << boxText(box);
+        EXPECT_NE(messageBoxText(box).find(std::to_string(c.failingSize)), std::string::npos) << messageBoxText(box);
 
         const DWORD child = findDescendant(app().processId(), "cmdchild.exe");
         EXPECT_EQ(child != 0, c.childStarts);

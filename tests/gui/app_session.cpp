@@ -11,6 +11,10 @@ namespace {
 // test instead of stopping the whole run.
 constexpr UINT kSendTimeoutMs = 3000;
 
+constexpr char kMessageBoxClass[] = "#32770";
+// The static control that holds a message box's text.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
 class ProcessSnapshot {
 public:
     // Parent of every process running now.
@@ -121,6 +125,8 @@ std::string windowText(HWND window)
     return text;
 }
 
+std::string messageBoxText(HWND box) { return windowText(GetDlgItem(box, kMessageBoxTextId)); }
+
 bool setWindowText(HWND window, const std::string& text)
 {
     DWORD_PTR result = 0;
@@ -204,6 +210,15 @@ int AppSession::countTopLevel(const char* className) const
 {
     return static_cast<int>(topLevelWindows(processId_, className).size());
 }
+
+HWND AppSession::waitForMessageBox(DWORD timeoutMs) const
+{
+    HWND box = nullptr;
+    waitUntil([&] { return (box = findTopLevel(kMessageBoxClass)) != nullptr || hasExited(); }, timeoutMs);
+    return box;
+}
+
+int AppSession::countMessageBoxes() const { return countTopLevel(kMessageBoxClass); }
 
 HWND AppSession::focusedWindow() const
 {

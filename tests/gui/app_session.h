@@ -32,6 +32,8 @@ std::string childCommand(const std::string& steps);
 
 // The text of a window of another process, read with WM_GETTEXT.
 std::string windowText(HWND window);
+// The text of a message box.
+std::string messageBoxText(HWND box);
 bool setWindowText(HWND window, const std::string& text);
 
 // Sets an environment variable of this process (inherited by what it starts)
@@ -72,6 +74,11 @@ public:
     // A visible top-level window of this process with that class, or null.
     HWND findTopLevel(const char* className) const;
     int countTopLevel(const char* className) const;
+
+    // Waits for a message box of the program (its fatal error report) until
+    // it shows or the program has ended; null when none showed.
+    HWND waitForMessageBox(DWORD timeoutMs = 10000) const;
+    int countMessageBoxes() const;
 
     // The window that has the keyboard focus in the program's GUI thread.
     HWND focusedWindow() const;

@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr char kMessageBoxClass[] = "#32770";
-// The static control that holds a message box's text.
-constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr DWORD kFatalExitCode = 0xFFFFFFFF;
 // "Promptly" for closing and exiting.
 constexpr DWORD kPromptMs = 3000;
@@ -104,17 +101,6 @@ TEST_F(Closing, DuringFloodingOutputLeavesNoChildBlockedOnThePipe)
 class FatalError : public RunningApp {
 protected:
     void SetUp() override {}
-
-    // Waits for the program's error box and returns it.
-    HWND waitForErrorBox()
-    {
-        HWND box = nullptr;
-        waitUntil([&] { return (box = app().findTopLevel(kMessageBoxClass)) != nullptr || app().hasExited(); },
-                  10000);
-        return box;
-    }
-
-    static std::string boxText(HWND box) { return windowText(GetDlgItem(box, kMessageBoxTextId)); }
 };
 
 TEST_F(FatalError, WindowCreationFailureShowsTheBoxAndExitsWithMinusOne)
@@ -125,10 +111,10 @@ TEST_F(FatalError, WindowCreationFailureShowsTheBoxAndExitsWithMinusOne)
     app_ = std::make_unique<AppSession>(executable);
     ASSERT_TRUE(app().started());
 
-    const HWND box = waitForErrorBox();
+    const HWND box = app().waitForMessageBox();
     ASSERT_NE(box, nullptr) << "no error box; exit code " << app().exitCode();
-    RecordProperty("message", boxText(box));
-    EXPECT_FALSE(boxText(box).empty());
+    RecordProperty("message", messageBoxText(box));
+    EXPECT_FALSE(messageBoxText(box).empty());
     EXPECT_EQ(app().findTopLevel(kMainWindowClass), nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
     EXPECT_FALSE(app().hasExited());
@@ -147,10 +133,10 @@ TEST_F(FatalError, AllocationFailureNamesTheSizeAndBlocksFurtherClicks)
     ASSERT_TRUE(setWindowText(commandBox(), childCommand("outs:HELLO")));
     clickCentreOf(runButton());
 
-    const HWND box = waitForErrorBox();
+    const HWND box = app().waitForMessageBox();
     ASSERT_NE(box, nullptr) << "no error box; exit code " << app().exitCode();
-    RecordProperty("message", boxText(box));
-    EXPECT_NE(boxText(box).find("1024"), std::string::npos) << boxText(box);
+    RecordProperty("message", messageBoxText(box));
+    EXPECT_NE(messageBoxText(box).find("1024"), std::string::npos) << messageBoxText(box);
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
 
     // Keep the box off the button, then click the button while the box is up.
@@ -159,7 +145,7 @@ TEST_F(FatalError, AllocationFailureNamesTheSizeAndBlocksFurtherClicks)
     clickCentreOf(runButton());
     Sleep(kNothingHappensMs);
     EXPECT_EQ(outputText(), "untouched");
-    EXPECT_EQ(app().countTopLevel(kMessageBoxClass), 1);
+    EXPECT_EQ(app().countMessageBoxes(), 1);
     EXPECT_FALSE(app().hasExited());
 
     SendMessageTimeoutA(box, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
